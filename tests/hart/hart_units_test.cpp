@@ -41,6 +41,9 @@ TEST(HartUnits, FourListsDifferOnlyInTheDegreeEntries)
     EXPECT_EQ(b[13], "℉ ");
     EXPECT_EQ(c[13], "℉   ");
     EXPECT_EQ(d, b);
-    for (size_t i = 0; i < a.size(); ++i)
-        if (i != 12 && i != 13) EXPECT_TRUE(a[i] == b[i] && a[i] == c[i]) << i;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (i != 12 && i != 13) {
+            EXPECT_TRUE(a[i] == b[i] && a[i] == c[i]) << i;
+        }
+    }
 }
