@@ -103,7 +103,7 @@ std::vector<uint8_t> HartLongFrame(int preambles, uint8_t masterBit, const HartI
     return frame;
 }
 
-Command HartDeviceQuery(HartIdentity& identity, std::string_view edit9Text, int commandModeIndex,
+Command HartDeviceQueryCommand(HartIdentity& identity, std::string_view edit9Text, int commandModeIndex,
                         const HartAddressChoice& comboBox30)
 {
     const int n = HartPreambleCount(edit9Text, kShortOverhead);
@@ -114,14 +114,14 @@ Command HartDeviceQuery(HartIdentity& identity, std::string_view edit9Text, int 
     return HartCommand(std::move(frame), kPendingHartDevice, ReplyTimer::KeepInterval);
 }
 
-Command HartVariablesQuery(const HartIdentity& identity, std::string_view edit9Text, int commandModeIndex)
+Command HartVariablesQueryCommand(const HartIdentity& identity, std::string_view edit9Text, int commandModeIndex)
 {
     const int n = HartPreambleCount(edit9Text, kLongOverhead);
     return HartCommand(HartLongFrame(n, HartMasterBit(commandModeIndex), identity, kHartCommandVariables, {}),
                        kPendingHartVariables, ReplyTimer::KeepInterval);
 }
 
-Command HartAddressSet(const HartIdentity& identity, std::string_view edit9Text, int commandModeIndex,
+Command HartAddressSetCommand(const HartIdentity& identity, std::string_view edit9Text, int commandModeIndex,
                        const HartAddressChoice& comboBox27)
 {
     const int n = HartPreambleCount(edit9Text, kLongOverhead + 1);
@@ -132,9 +132,9 @@ Command HartAddressSet(const HartIdentity& identity, std::string_view edit9Text,
                        kPendingHartAddress, ReplyTimer::Set3000);
 }
 
-HartManualFrame HartManualCommand(std::string_view edit10Text, std::string_view edit9Text)
+HartManualResult HartManualCommand(std::string_view edit10Text, std::string_view edit9Text)
 {
-    HartManualFrame r;
+    HartManualResult r;
     const HexBytesResult typed = ParseHexBytes(edit10Text, kHartManualByteLimit);
     if (!typed.ok()) {
         r.message = typed.error;

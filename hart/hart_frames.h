@@ -77,26 +77,26 @@ std::vector<uint8_t> HartLongFrame(int preambles, uint8_t masterBit, const HartI
 // Button7 "HART Device Parameter Query": short frame, command 0, to the
 // address of ComboBox30. Sets identity.PollAddress once the frame is built.
 // PendingCode 100, TimeoutKind 3, Timer3 with its interval unchanged.
-Command HartDeviceQuery(HartIdentity& identity, std::string_view edit9Text, int commandModeIndex,
+Command HartDeviceQueryCommand(HartIdentity& identity, std::string_view edit9Text, int commandModeIndex,
                         const HartAddressChoice& comboBox30);
 
 // Button16 "HART Command Query": long frame, command 3, to the identity.
 // PendingCode 103, TimeoutKind 3, Timer3 with its interval unchanged.
-Command HartVariablesQuery(const HartIdentity& identity, std::string_view edit9Text, int commandModeIndex);
+Command HartVariablesQueryCommand(const HartIdentity& identity, std::string_view edit9Text, int commandModeIndex);
 
 // Button14 "Set" (HART address): long frame, command 6, data = the new
 // address of ComboBox27. PendingCode 106, TimeoutKind 3, Timer3 3000 ms.
 // (The window switches RTS on before calling this.)
-Command HartAddressSet(const HartIdentity& identity, std::string_view edit9Text, int commandModeIndex,
+Command HartAddressSetCommand(const HartIdentity& identity, std::string_view edit9Text, int commandModeIndex,
                        const HartAddressChoice& comboBox27);
 
 // Button20 "Send": the operator's bytes of Edit10 (at most 15) after the
 // preambles, then their XOR. The hex text is judged before Edit9 is read.
-struct HartManualFrame {
+struct HartManualResult {
     Command command;
     std::string message;  // "NO SPACK" / "Data eeore!": show it, send nothing
     bool ok() const { return message.empty(); }
 };
-HartManualFrame HartManualCommand(std::string_view edit10Text, std::string_view edit9Text);
+HartManualResult HartManualCommand(std::string_view edit10Text, std::string_view edit9Text);
 
 }  // namespace ortiva
