@@ -1,0 +1,388 @@
+#include "comm_threads.h"
+
+#include <QCoreApplication>
+
+#include <poll.h>
+#include <pthread.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstring>
+#include <new>
+
+namespace ortiva {
+
+CommNotice::CommNotice(TCommNotice notice, uint32_t param, uint16_t count)
+    : QEvent(static_cast<QEvent::Type>(notice)), FParam(param), FCount(count)
+{
+}
+
+CommNotice::~CommNotice()
+{
+    // Pairs with PostTo when the notice is dropped unseen.
+    Receive();
+}
+
+CommNotice* CommNotice::Make(TCommNotice notice, uint32_t param, const uint8_t* bytes, uint16_t count)
+{
+    // The bytes, and one zero byte after them, share the notice's block.
+    void* block = ::operator new(sizeof(CommNotice) + count + 1u, std::nothrow);
+    if (block == nullptr) {
+        return nullptr;
+    }
+    auto* made = new (block) CommNotice(notice, param, count);
+    auto* tail = reinterpret_cast<uint8_t*>(made + 1);
+    if (count > 0) {
+        std::memcpy(tail, bytes, count);
+    }
+    tail[count] = 0;
+    return made;
+}
+
+void CommNotice::PostTo(QObject* receiver)
+{
+    FPosted.store(true, std::memory_order_release);
+    QCoreApplication::postEvent(receiver, this);
+}
+
+bool PostNotice(QObject* receiver, TCommNotice notice, uint32_t param)
+{
+    CommNotice* made = CommNotice::Make(notice, param);
+    if (made == nullptr) {
+        return false;
+    }
+    made->PostTo(receiver);
+    return true;
+}
+
+void SignalCloseEvent(int closeEvent)
+{
+    const uint64_t one = 1;
+    while (::write(closeEvent, &one, sizeof one) < 0 && errno == EINTR) {
+    }
+}
+
+}  // namespace ortiva
+
+using namespace ortiva;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Worker priority relative to the process: the receive thread highest, the
+// transmit thread one step below. Needs the right to raise priority; without
+// it the threads keep the process's priority.
+void RaisePriority(const char* name, int steps)
+{
+    pthread_setname_np(pthread_self(), name);
+    errno = 0;
+    const int base = ::getpriority(PRIO_PROCESS, 0);
+    if (errno == 0) {
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), base - steps);
+    }
+}
+
+int PollTimeoutUntil(Clock::time_point deadline)
+{
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return static_cast<int>(std::clamp<long long>(left, 0, INT_MAX));
+}
+
+}  // namespace
+
+TCommThread::TCommThread(int device, int closeEvent, QObject* notifyWindow)
+    : FDevice(device), FCloseEvent(closeEvent), FNotifyWindow(notifyWindow)
+{
+}
+
+TCommThread::~TCommThread()
+{
+    WaitFor();
+}
+
+void TCommThread::Create()
+{
+    FThread = std::thread([this] { Run(); });
+}
+
+void TCommThread::Resume()
+{
+    FResumed.store(true, std::memory_order_release);
+    FResumed.notify_all();
+}
+
+void TCommThread::WaitFor()
+{
+    if (FThread.joinable()) {
+        Resume();
+        FThread.join();
+    }
+}
+
+void TCommThread::Run()
+{
+    FResumed.wait(false, std::memory_order_acquire);
+    if (!CloseSignalled()) {
+        Execute();
+    }
+    FFinished.store(true, std::memory_order_release);
+}
+
+bool TCommThread::CloseSignalled() const
+{
+    pollfd closeEvent{FCloseEvent, POLLIN, 0};
+    return ::poll(&closeEvent, 1, 0) != 0;
+}
+
+void TCommThread::PostHangup() const
+{
+    PostNotice(FNotifyWindow, NoticeRequestHangup);
+}
+
+// ---------------------------------------------------------------- receive
+
+TReadThread::TReadThread(int device, int closeEvent, QObject* notifyWindow, const ReadTimeouts* timeouts)
+    : TCommThread(device, closeEvent, notifyWindow), FTimeouts(timeouts)
+{
+}
+
+TReadThread::~TReadThread()
+{
+    WaitFor();
+}
+
+// Waits without time limit until the first byte of a chunk arrives, then goes
+// on reading until the line has been silent for the read interval, the total
+// read time of the chunk has run out, or the chunk holds 2048 bytes. An
+// interval of 0 sets no silence limit; 0xFFFFFFFF hands over whatever one
+// read returned. A chunk is never empty.
+void TReadThread::Execute()
+{
+    RaisePriority("TReadThread", 2);
+    FCounting = ReadLineCounters(FDevice, FCounters);
+
+    pollfd waits[2] = {{FCloseEvent, POLLIN, 0}, {FDevice, POLLIN, 0}};
+    Clock::time_point totalDeadline{};
+    Clock::time_point chunkDeadline{};
+    for (;;) {
+        int timeout = -1;
+        if (FCount > 0) {
+            if (Clock::now() >= chunkDeadline) {
+                if (!HandOver()) {
+                    break;
+                }
+                continue;
+            }
+            timeout = PollTimeoutUntil(chunkDeadline);
+        }
+        const int ready = ::poll(waits, 2, timeout);
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            PostHangup();
+            break;
+        }
+        if (waits[0].revents != 0) {
+            break;  // closing: a chunk under way is discarded with the input
+        }
+        if (FCounting && !CheckLineEvents()) {
+            break;
+        }
+        if (ready == 0) {
+            continue;
+        }
+        const short events = waits[1].revents;
+        if (events & POLLIN) {
+            const ssize_t got = ::read(FDevice, FBuffer + FCount, sizeof FBuffer - FCount);
+            if (got > 0) {
+                const Clock::time_point now = Clock::now();
+                if (FCount == 0) {
+                    const uint64_t total =
+                        uint64_t{FTimeouts->TotalMultiplier.load(std::memory_order_relaxed)} * kReadChunkSize +
+                        FTimeouts->TotalConstant.load(std::memory_order_relaxed);
+                    totalDeadline = total != 0 ? now + std::chrono::milliseconds(total) : Clock::time_point::max();
+                }
+                const uint32_t interval = FTimeouts->Interval.load(std::memory_order_relaxed);
+                Clock::time_point silenceDeadline = Clock::time_point::max();
+                if (interval == UINT32_MAX) {
+                    silenceDeadline = now;
+                } else if (interval != 0) {
+                    silenceDeadline = now + std::chrono::milliseconds(interval);
+                }
+                chunkDeadline = std::min(totalDeadline, silenceDeadline);
+                FCount += static_cast<size_t>(got);
+                if (FCount == sizeof FBuffer && !HandOver()) {
+                    break;
+                }
+                continue;
+            }
+            if (got < 0 && (errno == EAGAIN || errno == EINTR)) {
+                continue;
+            }
+            // End of file or a read error: the line is gone.
+            if (HandOver()) {
+                PostHangup();
+            }
+            break;
+        }
+        if (events & (POLLHUP | POLLERR | POLLNVAL)) {
+            if (HandOver()) {
+                PostHangup();
+            }
+            break;
+        }
+    }
+    DiscardInput(FDevice);
+}
+
+bool TReadThread::HandOver()
+{
+    if (FCount == 0) {
+        return true;
+    }
+    CommNotice* chunk = CommNotice::Make(NoticeReceiveData, static_cast<uint32_t>(FCount), FBuffer,
+                                         static_cast<uint16_t>(FCount));
+    FCount = 0;
+    if (chunk == nullptr) {
+        PostHangup();
+        return false;
+    }
+    chunk->PostTo(FNotifyWindow);
+    return true;
+}
+
+bool TReadThread::CheckLineEvents()
+{
+    LineCounters now;
+    if (!ReadLineCounters(FDevice, now)) {
+        FCounting = false;
+        return true;
+    }
+    const LineEvents events = LineEventsBetween(FCounters, now);
+    FCounters = now;
+    if (events.Errors != 0 && !PostNotice(FNotifyWindow, NoticeReceiveError, events.Errors)) {
+        PostHangup();
+        return false;
+    }
+    if (events.Modem != 0 && !PostNotice(FNotifyWindow, NoticeModemStateChange, events.Modem)) {
+        PostHangup();
+        return false;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------- transmit
+
+TWriteThread::TWriteThread(int device, int closeEvent, QObject* notifyWindow, int queue)
+    : TCommThread(device, closeEvent, notifyWindow), FQueue(queue)
+{
+}
+
+TWriteThread::~TWriteThread()
+{
+    WaitFor();
+}
+
+// Takes requests one at a time and writes each completely. Tells the
+// user-interface thread once when it starts with an empty queue, and after
+// that once each time the queue runs dry after a successful write. Requests
+// left in the queue when the thread ends are released by the component.
+void TWriteThread::Execute()
+{
+    RaisePriority("TWriteThread", 1);
+    bool reportEmpty = true;
+    pollfd waits[2] = {{FCloseEvent, POLLIN, 0}, {FQueue, POLLIN, 0}};
+    for (;;) {
+        WriteRequest request{};
+        const ssize_t got = ::read(FQueue, &request, sizeof request);
+        if (got == static_cast<ssize_t>(sizeof request)) {
+            if (CloseSignalled()) {
+                delete[] request.Bytes;
+                break;
+            }
+            const bool written = WriteBlock(request);
+            delete[] request.Bytes;
+            if (!written) {
+                break;
+            }
+            reportEmpty = true;
+            continue;
+        }
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got >= 0 || errno != EAGAIN) {
+            PostHangup();  // the queue itself is broken
+            break;
+        }
+        if (reportEmpty) {
+            if (!PostNotice(FNotifyWindow, NoticeSendDataEmpty)) {
+                PostHangup();
+                break;
+            }
+            reportEmpty = false;
+        }
+        const int ready = ::poll(waits, 2, -1);
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        if (ready < 0) {
+            PostHangup();
+            break;
+        }
+        if (waits[0].revents != 0) {
+            break;
+        }
+        if ((waits[1].revents & POLLIN) == 0) {
+            PostHangup();
+            break;
+        }
+    }
+    DiscardOutput(FDevice);
+}
+
+bool TWriteThread::WriteBlock(const WriteRequest& request)
+{
+    size_t done = 0;
+    while (done < request.Count) {
+        const ssize_t put = ::write(FDevice, request.Bytes + done, request.Count - done);
+        if (put > 0) {
+            done += static_cast<size_t>(put);
+            continue;
+        }
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (put < 0 && errno == EBADF) {
+            return false;
+        }
+        if (put < 0 && errno != EAGAIN) {
+            PostHangup();
+            return false;
+        }
+        // The line takes nothing now: wait until it does, or until closing.
+        pollfd waits[2] = {{FCloseEvent, POLLIN, 0}, {FDevice, POLLOUT, 0}};
+        const int ready = ::poll(waits, 2, -1);
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        if (ready < 0) {
+            PostHangup();
+            return false;
+        }
+        if (waits[0].revents != 0) {
+            return false;
+        }
+        if ((waits[1].revents & POLLOUT) == 0) {
+            PostHangup();
+            return false;
+        }
+    }
+    return true;
+}

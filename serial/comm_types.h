@@ -1,0 +1,49 @@
+// Types shared by the serial component and its worker threads: the line
+// setting enumerations, the event signatures and the component's exception.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+
+class QObject;
+
+enum class TDtrControl { DtrEnable, DtrDisable, DtrHandshake };
+enum class TRtsControl { RtsEnable, RtsDisable, RtsHandshake, RtsTransmissionAvailable };
+enum class TByteSize { _5, _6, _7, _8 };
+enum class TParity { None, Odd, Even, Mark, Space };
+enum class TStopBits { _1, _1_5, _2 };
+
+// Raised by TComm::OpenPort with one of its fixed texts.
+class ECommsError : public std::runtime_error {
+public:
+    using runtime_error::runtime_error;
+};
+
+using TReceiveDataEvent = std::function<void(QObject* Sender, const void* Buffer, uint16_t BufferLength)>;
+using TReceiveErrorEvent = std::function<void(QObject* Sender, uint32_t EventMask)>;
+using TModemStateChangeEvent = std::function<void(QObject* Sender, uint32_t ModemEvent)>;
+using TNotifyEvent = std::function<void(QObject* Sender)>;
+using TSendDataEmptyEvent = std::function<void(QObject* Sender)>;
+
+// Line error flags carried by OnReceiveError (the conventional values of a
+// serial driver's accumulated error word).
+inline constexpr uint32_t CE_RXOVER = 0x0001;    // input queue overflow
+inline constexpr uint32_t CE_OVERRUN = 0x0002;   // character lost in the receiver
+inline constexpr uint32_t CE_RXPARITY = 0x0004;  // parity error
+inline constexpr uint32_t CE_FRAME = 0x0008;     // framing error
+inline constexpr uint32_t CE_BREAK = 0x0010;     // break condition
+
+// Modem event bits carried by OnModemStateChange.
+inline constexpr uint32_t ModemCarrierChanged = 8;
+inline constexpr uint32_t ModemRing = 4;
+
+// The notices the worker threads post to the component's hidden receiver,
+// as event types 1025..1029.
+enum TCommNotice : int {
+    NoticeReceiveData = 1025,
+    NoticeReceiveError = 1026,
+    NoticeRequestHangup = 1027,
+    NoticeModemStateChange = 1028,
+    NoticeSendDataEmpty = 1029,
+};
