@@ -90,16 +90,6 @@ TEST(MonitoringQuery, FramePerSlot)
     }
 }
 
-TEST(MonitoringSlots, DesignNames)
-{
-    EXPECT_STREQ(MonitoringSlot(1).checkBox, "ONECHECK01");
-    EXPECT_STREQ(MonitoringSlot(4).edit, "ONECMAD04");
-    EXPECT_STREQ(MonitoringSlot(5).checkBox, "RUNCHEAK1");
-    EXPECT_STREQ(MonitoringSlot(6).edit, "RUNCAMD2");
-    EXPECT_STREQ(MonitoringSlot(3).setButton, "Button35");
-    EXPECT_STREQ(MonitoringSlot(6).queryButton, "Button73");
-}
-
 TEST(MonitoringDecoder, FillsTheSlotTheReplyNames)
 {
     struct Row {
