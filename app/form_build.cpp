@@ -1,0 +1,143 @@
+#include "form_build.h"
+
+#include <QAbstractItemView>
+#include <QFontMetrics>
+#include <QLineEdit>
+#include <QMouseEvent>
+
+#include <algorithm>
+
+namespace ortiva::build {
+
+void DoubleClickLabel::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    QLabel::mouseDoubleClickEvent(event);
+    emit doubleClicked();
+}
+
+namespace {
+int CharsWidth(const QWidget* w, int chars)
+{
+    return w->fontMetrics().horizontalAdvance(QString(chars, QLatin1Char('0')));
+}
+}  // namespace
+
+QLabel* Label(QLabel*& slot, const char* name, QWidget* parent, const QString& text)
+{
+    slot = new QLabel(text, parent);
+    slot->setObjectName(QString::fromLatin1(name));
+    slot->setTextFormat(Qt::PlainText);  // texts from replies are shown as they are
+    return slot;
+}
+
+QLineEdit* Edit(QLineEdit*& slot, const char* name, QWidget* parent, const QString& text, int chars)
+{
+    slot = new QLineEdit(text, parent);
+    slot->setObjectName(QString::fromLatin1(name));
+    if (chars > 0) {
+        // Room for the characters plus the frame and text margins.
+        slot->setFixedWidth(CharsWidth(slot, chars) + 14);
+    }
+    return slot;
+}
+
+QComboBox* List(QComboBox*& slot, const char* name, QWidget* parent, const QStringList& items, int index, int chars)
+{
+    slot = new QComboBox(parent);
+    slot->setObjectName(QString::fromLatin1(name));
+    slot->addItems(items);
+    slot->setCurrentIndex(index);
+    slot->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    slot->setMinimumContentsLength(chars);
+    slot->setMaxVisibleItems(20);
+    // The open list shows whole items even when the box is narrower.
+    int widest = 0;
+    for (const QString& item : items) widest = std::max(widest, slot->fontMetrics().horizontalAdvance(item));
+    slot->view()->setMinimumWidth(widest + 30);
+    return slot;
+}
+
+QComboBox* TypableList(QComboBox*& slot, const char* name, QWidget* parent, const QStringList& items, int index,
+                       int chars)
+{
+    List(slot, name, parent, items, index, chars);
+    QComboBox* box = slot;
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setCompleter(nullptr);  // what is typed is what counts
+    box->setCurrentIndex(index);
+    QObject::connect(box->lineEdit(), &QLineEdit::textEdited, box, [box](const QString& text) {
+        if (box->currentIndex() < 0) return;
+        const int cursor = box->lineEdit()->cursorPosition();
+        const QSignalBlocker quiet(box);
+        box->setCurrentIndex(-1);
+        box->setEditText(text);
+        box->lineEdit()->setCursorPosition(cursor);
+    });
+    return box;
+}
+
+QPushButton* Button(QPushButton*& slot, const char* name, QWidget* parent, const QString& text)
+{
+    slot = new QPushButton(text, parent);
+    slot->setObjectName(QString::fromLatin1(name));
+    slot->setAutoDefault(false);
+    return slot;
+}
+
+QCheckBox* Check(QCheckBox*& slot, const char* name, QWidget* parent, const QString& text)
+{
+    slot = new QCheckBox(text, parent);
+    slot->setObjectName(QString::fromLatin1(name));
+    return slot;
+}
+
+QGroupBox* Group(QGroupBox*& slot, const char* name, QWidget* parent, const QString& title)
+{
+    slot = new QGroupBox(title, parent);
+    slot->setObjectName(QString::fromLatin1(name));
+    return slot;
+}
+
+QStringList Items(std::initializer_list<const char*> items)
+{
+    QStringList out;
+    for (const char* item : items) out << QString::fromUtf8(item);
+    return out;
+}
+
+QStringList Numbers(int first, int last)
+{
+    QStringList out;
+    for (int i = first; i <= last; ++i) out << QString::number(i);
+    return out;
+}
+
+void Buddy(QLabel* label, QWidget* control)
+{
+    label->setBuddy(control);
+    if (control->accessibleName().isEmpty()) control->setAccessibleName(label->text().trimmed());
+}
+
+QGridLayout* Grid(QWidget* owner)
+{
+    auto* grid = new QGridLayout(owner);
+    grid->setContentsMargins(8, 6, 8, 6);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(4);
+    return grid;
+}
+
+void SameWidth(std::initializer_list<QWidget*> widgets)
+{
+    int widest = 0;
+    for (QWidget* w : widgets) widest = std::max(widest, w->sizeHint().width());
+    for (QWidget* w : widgets) w->setMinimumWidth(widest);
+}
+
+void Describe(QWidget* w, const QString& what)
+{
+    w->setAccessibleDescription(what);
+}
+
+}  // namespace ortiva::build

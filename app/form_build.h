@@ -1,0 +1,64 @@
+// Small helpers the pages use to create their controls: each control gets its
+// design name as objectName, its caption or items, its default, and a width
+// measured in characters of the window's font (so layouts follow the font).
+#pragma once
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStringList>
+
+#include <initializer_list>
+
+// Passes a member and its design name: Button(DESIGN(Button5), parent, "Set").
+#define DESIGN(member) member, #member
+
+namespace ortiva::build {
+
+// A label whose only use is its double click; it shows nothing.
+class DoubleClickLabel : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+signals:
+    void doubleClicked();
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+};
+
+QLabel* Label(QLabel*& slot, const char* name, QWidget* parent, const QString& text);
+// chars: width in digits of the font; 0 lets the edit grow with the layout.
+QLineEdit* Edit(QLineEdit*& slot, const char* name, QWidget* parent, const QString& text, int chars);
+// A drop-down pick list. chars: the width in characters (the popup shows whole items).
+QComboBox* List(QComboBox*& slot, const char* name, QWidget* parent, const QStringList& items, int index, int chars);
+// A drop-down list whose text the operator may also type. Typed text leaves
+// the list with no item selected; Enter never adds an item.
+QComboBox* TypableList(QComboBox*& slot, const char* name, QWidget* parent, const QStringList& items, int index,
+                       int chars);
+QPushButton* Button(QPushButton*& slot, const char* name, QWidget* parent, const QString& text);
+QCheckBox* Check(QCheckBox*& slot, const char* name, QWidget* parent, const QString& text);
+QGroupBox* Group(QGroupBox*& slot, const char* name, QWidget* parent, const QString& title);
+
+// Items given as ASCII or UTF-8 literals.
+QStringList Items(std::initializer_list<const char*> items);
+QStringList Numbers(int first, int last);
+
+// The label names the control for keyboard users and screen readers.
+void Buddy(QLabel* label, QWidget* control);
+
+// A grid with the compact margins every group uses.
+QGridLayout* Grid(QWidget* owner);
+
+// Gives the widgets the width of the widest, so columns line up across groups.
+void SameWidth(std::initializer_list<QWidget*> widgets);
+
+// A description for screen readers of a button whose caption alone ("Set")
+// does not say what it sets.
+void Describe(QWidget* w, const QString& what);
+
+}  // namespace ortiva::build

@@ -1,0 +1,100 @@
+#include "messages.h"
+
+#include "convert.h"
+#include "tcomm.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QStringList>
+
+#include <exception>
+
+namespace ortiva {
+
+namespace {
+MessageCapture* g_capture = nullptr;
+
+QString Title()
+{
+    return QString::fromLatin1(kApplicationTitle);
+}
+
+void Show(RecordedMessage m)
+{
+    if (g_capture) {
+        g_capture->record(std::move(m));
+        return;
+    }
+    QMessageBox box(m.kind == RecordedMessage::Kind::Error ? QMessageBox::Critical : QMessageBox::NoIcon,
+                    m.caption, m.text, QMessageBox::Ok, QApplication::activeWindow());
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+}  // namespace
+
+MessageCapture* MessageCapture::Active()
+{
+    return g_capture;
+}
+
+QString WithFullStop(const QString& text)
+{
+    if (!text.isEmpty() && text.back() > QLatin1Char('.')) return text + QLatin1Char('.');
+    return text;
+}
+
+void ShowMessage(const QString& text)
+{
+    Show({RecordedMessage::Kind::Plain, Title(), text});
+}
+
+void ShowMessage(const std::string& latin1)
+{
+    ShowMessage(QString::fromLatin1(latin1.data(), static_cast<qsizetype>(latin1.size())));
+}
+
+void ShowErrorReport(const QString& text)
+{
+    Show({RecordedMessage::Kind::Error, Title(), WithFullStop(text)});
+}
+
+void ShowErrorReport(const std::string& latin1)
+{
+    ShowErrorReport(QString::fromLatin1(latin1.data(), static_cast<qsizetype>(latin1.size())));
+}
+
+MessageCapture::MessageCapture() : previous_(g_capture)
+{
+    g_capture = this;
+}
+
+MessageCapture::~MessageCapture()
+{
+    g_capture = previous_;
+}
+
+QStringList MessageCapture::texts() const
+{
+    QStringList out;
+    for (const auto& m : messages_) out << m.text;
+    return out;
+}
+
+void ReportCurrentException()
+{
+    try {
+        throw;
+    } catch (const EConvertError& e) {
+        ShowErrorReport(std::string(e.what()));
+    } catch (const EInputError& e) {
+        ShowErrorReport(std::string(e.what()));
+    } catch (const ECommsError& e) {
+        ShowErrorReport(std::string(e.what()));
+    } catch (const std::exception& e) {
+        ShowErrorReport(std::string(e.what()));
+    } catch (...) {
+        ShowErrorReport(QStringLiteral("Unexpected error"));
+    }
+}
+
+}  // namespace ortiva

@@ -1,0 +1,76 @@
+// Every modal message of the tool goes through here.
+//
+// ShowMessage: the plain message box with the text alone (timeouts,
+// refused input). ShowErrorReport: the application's error report for errors
+// that leave a handler: error icon, the application's title as caption, and a
+// full stop added when the text's last character sorts after ".".
+//
+// A MessageCapture object, while it exists, records the messages instead of
+// showing them, so tests never block on a dialog.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace ortiva {
+
+inline constexpr const char* kApplicationTitle = "Ortiva";
+
+// The text the error report shows for a message: "." appended when the last
+// character sorts after "." (an empty text stays empty).
+QString WithFullStop(const QString& text);
+
+void ShowMessage(const QString& text);
+void ShowMessage(const std::string& latin1);  // one character per byte
+void ShowErrorReport(const QString& text);
+void ShowErrorReport(const std::string& latin1);
+
+struct RecordedMessage {
+    enum class Kind { Plain, Error };
+    Kind kind;
+    QString caption;
+    QString text;  // as shown, full stop included
+};
+
+class MessageCapture {
+public:
+    MessageCapture();
+    ~MessageCapture();
+    MessageCapture(const MessageCapture&) = delete;
+    MessageCapture& operator=(const MessageCapture&) = delete;
+
+    const std::vector<RecordedMessage>& messages() const { return messages_; }
+    // The texts shown so far, in order.
+    QStringList texts() const;
+    void clear() { messages_.clear(); }
+    void record(RecordedMessage m) { messages_.push_back(std::move(m)); }
+    // The innermost capture, or null when messages are shown.
+    static MessageCapture* Active();
+
+private:
+    std::vector<RecordedMessage> messages_;
+    MessageCapture* previous_;
+};
+
+// Shows the exception being handled (call only inside a catch block) with the
+// error report: conversion and input errors, serial port errors, and any other
+// std::exception as a last resort.
+void ReportCurrentException();
+
+// Runs a handler body; an error that leaves it is shown by the error report
+// and the program goes on.
+template <class F>
+void Guarded(F&& f)
+{
+    try {
+        std::forward<F>(f)();
+    } catch (...) {
+        ReportCurrentException();
+    }
+}
+
+}  // namespace ortiva
