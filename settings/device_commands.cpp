@@ -42,7 +42,7 @@ bool IsDevice(int device) { return device >= 0 && device < kDeviceCount; }
 
 }  // namespace
 
-Command ModbusParamsQuery(int device)
+Command ModbusParamsQueryCommand(int device)
 {
     std::string t = "QQQ#QQ";
     t += IndexDigit(device);
@@ -50,7 +50,7 @@ Command ModbusParamsQuery(int device)
     return TextCommand(t, kPendingModbusParams, kTimeoutQuery);
 }
 
-Command HartPollingSet(int device, int enabledIndex, int deviceModeIndex, int meterTypeIndex, int preambleIndex,
+Command HartPollingCommand(int device, int enabledIndex, int deviceModeIndex, int meterTypeIndex, int preambleIndex,
                        std::string_view clearTimeText)
 {
     const int clear = StrToIntInRange(clearTimeText, 0, 999, "Buffer clear time");
@@ -73,7 +73,7 @@ Command HartPollingSet(int device, int enabledIndex, int deviceModeIndex, int me
     return TextCommand(t, kPendingSetAck, kTimeoutSet);
 }
 
-Command OutputFormatsSet(int device, const std::array<int, 5>& formatIndexes)
+Command OutputFormatsCommand(int device, const std::array<int, 5>& formatIndexes)
 {
     std::string t = "QQS#DFOT";
     t += IndexDigit(device);
@@ -99,7 +99,7 @@ std::string CoefficientField(std::string_view text, std::string_view what)
     return t;
 }
 
-Command Variable1CoefficientSet(int modeIndex, std::string_view beilvText)
+Command Variable1CoefficientCommand(int modeIndex, std::string_view beilvText)
 {
     std::string t = "QQS#FMW:";
     t += IndexDigit(modeIndex);
@@ -109,7 +109,7 @@ Command Variable1CoefficientSet(int modeIndex, std::string_view beilvText)
     return TextCommand(t, kPendingSetAck, kTimeoutSet);
 }
 
-Command VariableCoefficientsSet(std::string_view xishu2Text, std::string_view xishu3Text,
+Command VariableCoefficientsCommand(std::string_view xishu2Text, std::string_view xishu3Text,
                                 std::string_view xishu4Text)
 {
     std::string t = "QQS#FMU:";
@@ -122,9 +122,9 @@ Command VariableCoefficientsSet(std::string_view xishu2Text, std::string_view xi
     return TextCommand(t, kPendingSetAck, kTimeoutSet);
 }
 
-CustomCommandFrame ReadMeterCommandSet(int device, int commandNumber, int openIndex, std::string_view hexText)
+ReadMeterCommandResult ReadMeterCommand(int device, int commandNumber, int openIndex, std::string_view hexText)
 {
-    CustomCommandFrame r;
+    ReadMeterCommandResult r;
     const HexBytesResult typed = ParseHexBytes(hexText, kCustomCommandByteLimit);
     if (!typed.ok()) {
         r.message = typed.error;
@@ -146,7 +146,7 @@ CustomCommandFrame ReadMeterCommandSet(int device, int commandNumber, int openIn
     return r;
 }
 
-Command ParsingFormatSet(int device, int addressBitsIndex, const std::array<ParsingRow, 4>& rows)
+Command ParsingFormatCommand(int device, int addressBitsIndex, const std::array<ParsingRow, 4>& rows)
 {
     std::string t = "QQS#MDBS";
     t += IndexDigit(device);

@@ -25,16 +25,16 @@ inline constexpr int kCustomCommandByteLimit = 14;  // Edit4, Edit5
 
 // "QQQ#QQ" + device digit + "#": Button31, and ComboBox41 after a device
 // selection. PendingCode 301, TimeoutKind 2.
-Command ModbusParamsQuery(int device);
+Command ModbusParamsQueryCommand(int device);
 
 // Button10: "QQS#HARTd:e,m,tt,p,ccc#" from ComboBox6, ComboBox16, ComboBox17,
 // ComboBox34 and Edit1 (the buffer clear time, 0 to 999 seconds).
-Command HartPollingSet(int device, int enabledIndex, int deviceModeIndex, int meterTypeIndex, int preambleIndex,
+Command HartPollingCommand(int device, int enabledIndex, int deviceModeIndex, int meterTypeIndex, int preambleIndex,
                        std::string_view clearTimeText);
 
 // Button21: "QQS#DFOTd:" + the digits of FAMOUT1, FAMOUT3, FAMOUT5, FAMOUT7,
 // FAMOUT9 + "#".
-Command OutputFormatsSet(int device, const std::array<int, 5>& formatIndexes);
+Command OutputFormatsCommand(int device, const std::array<int, 5>& formatIndexes);
 
 // Button2: "QQS#FMW:" + ComboBox18 digit + "," + five characters of Beilv + "#".
 // Button19: "QQS#FMU:" + five characters of xishu2, xishu3, xishu4 with "," between + "#".
@@ -43,8 +43,8 @@ Command OutputFormatsSet(int device, const std::array<int, 5>& formatIndexes);
 // completed with zeros after its decimal separator ("0.5" -> "0.500",
 // "2" -> "2.000"), which the module reads as the same value; any other
 // shorter text raises EInputError.
-Command Variable1CoefficientSet(int modeIndex, std::string_view beilvText);
-Command VariableCoefficientsSet(std::string_view xishu2Text, std::string_view xishu3Text,
+Command Variable1CoefficientCommand(int modeIndex, std::string_view beilvText);
+Command VariableCoefficientsCommand(std::string_view xishu2Text, std::string_view xishu3Text,
                                 std::string_view xishu4Text);
 
 // The five characters a coefficient travels as (the rule above).
@@ -54,12 +54,12 @@ std::string CoefficientField(std::string_view text, std::string_view what);
 // ComboBox29): "QQS#CAMDdk:f<nn," followed by the n raw bytes typed as hex
 // byte text (at most 14), no closing "#", hex echo. A text that the hex byte
 // conversion refuses comes back as its message and nothing is sent.
-struct CustomCommandFrame {
+struct ReadMeterCommandResult {
     Command command;
     std::string message;  // "NO SPACK" / "Data eeore!": show it, send nothing
     bool ok() const { return message.empty(); }
 };
-CustomCommandFrame ReadMeterCommandSet(int device, int commandNumber, int openIndex, std::string_view hexText);
+ReadMeterCommandResult ReadMeterCommand(int device, int commandNumber, int openIndex, std::string_view hexText);
 
 // One row of the custom parsing format: RADCOMx, READADRx (0 to 99), READLGx.
 struct ParsingRow {
@@ -69,7 +69,7 @@ struct ParsingRow {
 };
 // Button12: "QQS#MDBSd:b,caal,caal,caal,caal#" (32 bytes) from ComboBox15 and
 // the four rows in order.
-Command ParsingFormatSet(int device, int addressBitsIndex, const std::array<ParsingRow, 4>& rows);
+Command ParsingFormatCommand(int device, int addressBitsIndex, const std::array<ParsingRow, 4>& rows);
 
 // Register labels of device d: Label19, Label24, Label27, Label28, Label29.
 inline constexpr std::array<const char*, 5> kRegisterLabels = {"Label19", "Label24", "Label27", "Label28", "Label29"};
