@@ -118,11 +118,10 @@ TEST(DeviceDecoder, DigitsOutsideTheirLists)
     };
     const Row rows[] = {
         {"QQ HART0:1,1,00,4,060", "ComboBox34", 0}, {"QQ HART0:1,1,00,9,060", "ComboBox34", 5},
-        {"QQ HART0:1,1,00,3,060", "ComboBox34", -1}, {"QQ HART0:1,1,00,0,060", "ComboBox34", -1},
+        {"QQ HART0:1,1,00,3,060", "ComboBox34", -1},
         {"QQ HART0:1,7,00,5,060", "ComboBox16", -1}, {"QQ HART0:1,1,19,5,060", "ComboBox17", 19},
         {"QQ HART0:1,1,00,5,060 ZDY0:3,", "ComboBox15", 0}, {"QQ HART0:1,1,00,5,060 ZDY0:9,", "ComboBox15", 6},
-        {"QQ HART0:1,1,00,5,060 ZDY0:2,", "ComboBox15", -1}, {"QQ DFO1:29999", "FAMOUT1", -1},
-        {"QQ DFO1:29999", "FAMOUT3", -1},          {"QQ DFO1:23456", "FAMOUT5", 4},
+        {"QQ HART0:1,1,00,5,060 ZDY0:2,", "ComboBox15", -1}, {"QQ DFO1:29999", "FAMOUT3", -1},
     };
     for (const auto& r : rows) {
         RecordingSink s = PageSink();
