@@ -1,0 +1,434 @@
+#include "module.h"
+
+#include <algorithm>
+
+namespace ortiva::sim {
+namespace {
+
+constexpr std::string_view kSet = "QQS#";
+constexpr std::string_view kQuery = "QQQ#";
+constexpr std::string_view kProduction = "KAVORN#";
+
+// Filler that pushes later sections of a long reply out of a reader's reach.
+constexpr char kFiller = '-';
+constexpr size_t kLateSectionStart = 256;
+
+int Digit(std::string_view text, size_t pos, int lo, int hi)
+{
+    const int v = DigitsValue(text, pos, 1);
+    return (v >= lo && v <= hi) ? v : -1;
+}
+
+int Number(std::string_view text, size_t pos, size_t count, int lo, int hi)
+{
+    const int v = DigitsValue(text, pos, count);
+    return (v >= lo && v <= hi) ? v : -1;
+}
+
+bool Is(std::string_view text, size_t pos, char c) { return pos < text.size() && text[pos] == c; }
+
+bool AllDigits(std::string_view text)
+{
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool Printable(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return c > ' ' && c < 0x7F; });
+}
+
+char DigitChar(int v) { return static_cast<char>('0' + v); }
+
+// "f<nn," followed by exactly nn raw bytes (at most 14): the payload of a
+// custom read command and of a monitoring slot.
+bool ParseByteList(std::string_view payload, bool& open, Bytes& bytes)
+{
+    const int flag = Digit(payload, 0, 0, 1);
+    const int n = Number(payload, 2, 2, 0, kMaxCommandBytes);
+    if (flag < 0 || n < 0 || !Is(payload, 1, '<') || !Is(payload, 4, ',') ||
+        payload.size() != 5 + static_cast<size_t>(n))
+        return false;
+    open = flag == 1;
+    bytes = ToBytes(payload.substr(5));
+    return true;
+}
+
+std::string ByteListText(bool open, const Bytes& bytes, bool bad_count)
+{
+    std::string count = Fixed(static_cast<int>(bytes.size()), 2);
+    if (bad_count)
+        count[0] = 'x';
+    return std::string(1, open ? '1' : '0') + "<" + count + "," + SpacedHex(bytes);
+}
+
+std::string Five(const std::string& text)
+{
+    std::string t = text.substr(0, 5);
+    t.resize(5, ' ');
+    return t;
+}
+
+std::array<float, 5> DefaultReadings(int d, const HartInstrument& hart)
+{
+    if (d == 0)
+        return {hart.loop_current, hart.variables[0].value, hart.variables[1].value,
+                hart.variables[2].value, hart.variables[3].value};
+    std::array<float, 5> r{};
+    r[0] = 4.0f + 4.0f * static_cast<float>(d);
+    for (int k = 1; k <= 4; ++k)
+        r[k] = 10.0f * static_cast<float>(d) + static_cast<float>(k) + 0.5f;
+    return r;
+}
+
+Bytes Text(const std::string& text) { return ToBytes(text); }
+
+}  // namespace
+
+Module::Module()
+{
+    RestoreDefaults();
+    for (int d = 0; d < kDevices; ++d)
+        devices[d].readings = DefaultReadings(d, hart);
+}
+
+void Module::RestoreDefaults()
+{
+    system = SystemSettings{};
+    coefficients = Coefficients{};
+    for (auto& dev : devices) {
+        const auto readings = dev.readings;
+        dev = DeviceRecord{};
+        dev.readings = readings;
+    }
+    devices[0].enabled = 1;
+    slots = {};
+}
+
+uint16_t Module::HoldingRegister(int index) const
+{
+    if (index < 0 || index >= kRegisters)
+        return 0;
+    const auto& dev = devices[index / kRegistersPerDevice];
+    const int within = index % kRegistersPerDevice;
+    const auto b = FloatBytes(dev.readings[within / 2]);
+    return within % 2 == 0 ? static_cast<uint16_t>(b[0] << 8 | b[1]) : static_cast<uint16_t>(b[2] << 8 | b[3]);
+}
+
+Bytes Module::Handle(std::span<const uint8_t> request)
+{
+    if (request.empty())
+        return {};
+    const std::string_view text(reinterpret_cast<const char*>(request.data()), request.size());
+    if (text.starts_with(kSet))
+        return HandleSet(text.substr(kSet.size()));
+    if (text.starts_with(kQuery))
+        return HandleQuery(text.substr(kQuery.size()));
+    if (text.starts_with(kProduction))
+        return HandleProduction(text.substr(kProduction.size()));
+    if (request[0] == 0xFF)  // HART passes through only in transparent mode
+        return system.mode == 0 ? HartAnswer(hart, request, options.hart) : Bytes{};
+    return HandleModbus(request);
+}
+
+Bytes Module::HandleSet(std::string_view body)
+{
+    const size_t colon = body.find(':');
+    const size_t hash = body.find('#');
+    const bool has_payload = colon != std::string_view::npos && colon < hash;
+    const std::string_view key = body.substr(0, has_payload ? colon : hash);
+    std::string_view payload;
+    bool framed = false;
+    if (has_payload) {
+        payload = body.substr(colon + 1);
+        // Byte-list commands end with their last raw byte; all others with "#".
+        if (key.starts_with("CAMD") || key.starts_with("WCAD")) {
+            framed = true;
+        } else if (body.back() == '#') {
+            payload.remove_suffix(1);
+            framed = true;
+        }
+    } else {
+        framed = hash != std::string_view::npos && hash + 1 == body.size();
+    }
+    const bool nameable = !key.empty() && key.size() <= 8 && Printable(key);
+    if (!nameable)
+        return Text("QQS#ERR#");
+    const bool ok = framed && ApplySet(key, payload, has_payload);
+    return Text("QQS#" + std::string(key) + (ok ? ":OK#" : ":ERR#"));
+}
+
+bool Module::ApplySet(std::string_view key, std::string_view p, bool has_payload)
+{
+    if (!has_payload) {
+        if (key == "RESET") {
+            RestoreDefaults();
+            return true;
+        }
+        return false;
+    }
+    if (key == "BA1" || key == "BA2") {
+        const int baud = Digit(p, 0, 0, 7);
+        const int parity = Digit(p, 1, 0, 2);
+        if (p.size() != 2 || baud < 0 || parity < 0)
+            return false;
+        (key == "BA1" ? system.baud_a : system.baud_b) = baud;
+        (key == "BA1" ? system.parity_a : system.parity_b) = parity;
+        return true;
+    }
+    auto single = [&](int lo, int hi, int& target) {
+        const int v = Digit(p, 0, lo, hi);
+        if (p.size() != 1 || v < 0)
+            return false;
+        target = v;
+        return true;
+    };
+    auto number = [&](size_t width, int hi, int& target) {
+        const int v = Number(p, 0, width, 0, hi);
+        if (p.size() != width || v < 0)
+            return false;
+        target = v;
+        return true;
+    };
+    if (key == "MD")
+        return single(0, 4, system.mode);
+    if (key == "XY1")
+        return single(0, 5, system.return_time_a);
+    if (key == "XY2")
+        return single(0, 5, system.return_time_b);
+    if (key == "YB")
+        return single(1, 2, system.yb);
+    if (key == "ADR")
+        return number(3, 247, system.slave_address);
+    if (key == "JTM")
+        return number(3, 999, system.poll_interval);
+    if (key == "AADR")
+        return number(5, 99999, system.base_a);
+    if (key == "BADR")
+        return number(5, 99999, system.base_b);
+    if (key == "FMW") {
+        const int mode = Digit(p, 0, 0, 3);
+        if (p.size() != 7 || mode < 0 || !Is(p, 1, ','))
+            return false;
+        coefficients.mode = mode;
+        coefficients.variable1 = std::string(p.substr(2, 5));
+        return true;
+    }
+    if (key == "FMU") {
+        if (p.size() != 17 || !Is(p, 5, ',') || !Is(p, 11, ','))
+            return false;
+        for (size_t i = 0; i < 3; ++i)
+            coefficients.others[i] = std::string(p.substr(6 * i, 5));
+        return true;
+    }
+
+    // Per-device keys: the device digit right after the key's name.
+    if (key.size() < 5)
+        return false;
+    const int d = Digit(key, 4, 0, kDevices - 1);
+    const std::string_view name = key.substr(0, 4);
+    if (name == "WCAD") {
+        const int s = Digit(key, 5, 1, kSlots);
+        MonitorSlot slot;
+        if (key.size() != 6 || key[4] != '0' || s < 0 || !ParseByteList(p, slot.on, slot.bytes))
+            return false;
+        slots[s - 1] = slot;
+        return true;
+    }
+    if (d < 0)
+        return false;
+    DeviceRecord& dev = devices[d];
+    if (name == "CAMD") {
+        const int k = Digit(key, 5, 1, 2);
+        CustomCommand cmd;
+        if (key.size() != 6 || k < 0 || !ParseByteList(p, cmd.open, cmd.bytes))
+            return false;
+        dev.commands[k - 1] = cmd;
+        return true;
+    }
+    if (key.size() != 5)
+        return false;
+    if (name == "HART") {
+        const int enabled = Digit(p, 0, 0, 1);
+        const int mode = Digit(p, 2, 0, 1);
+        const int type = Number(p, 4, 2, 0, 19);
+        const int preambles = Digit(p, 7, 4, 9);
+        const int clear = Number(p, 9, 3, 0, 999);
+        if (p.size() != 12 || !Is(p, 1, ',') || !Is(p, 3, ',') || !Is(p, 6, ',') || !Is(p, 8, ',') ||
+            enabled < 0 || mode < 0 || type < 0 || preambles < 0 || clear < 0)
+            return false;
+        dev.enabled = enabled;
+        dev.device_mode = mode;
+        dev.meter_type = type;
+        dev.preambles = preambles;
+        dev.clear_time = clear;
+        return true;
+    }
+    if (name == "DFOT") {
+        static constexpr std::array<int, 5> kHighest{1, 3, 4, 4, 4};
+        std::array<int, 5> formats{};
+        if (p.size() != 5)
+            return false;
+        for (size_t i = 0; i < 5; ++i)
+            if ((formats[i] = Digit(p, i, 0, kHighest[i])) < 0)
+                return false;
+        dev.formats = formats;
+        return true;
+    }
+    if (name == "MDBS") {
+        const int bits = Digit(p, 0, 3, 9);
+        if (p.size() != 21 || bits < 0 || !Is(p, 1, ','))
+            return false;
+        std::array<ParseRule, 4> rules;
+        for (size_t v = 0; v < 4; ++v) {
+            const size_t at = 2 + 5 * v;
+            rules[v].command = Digit(p, at, 0, 2);
+            rules[v].start = Number(p, at + 1, 2, 0, 99);
+            rules[v].length = Digit(p, at + 3, 0, 1);
+            if (rules[v].command < 0 || rules[v].start < 0 || rules[v].length < 0 ||
+                (v < 3 && !Is(p, at + 4, ',')))
+                return false;
+        }
+        dev.address_bits = bits;
+        dev.rules = rules;
+        return true;
+    }
+    return false;
+}
+
+Bytes Module::HandleQuery(std::string_view body)
+{
+    if (!body.ends_with('#'))
+        return Text("QQQ#ERR#");
+    const std::string_view key = body.substr(0, body.size() - 1);
+    if (key == "QV")
+        return Text(VersionReply());
+    if (key == "QX")
+        return Text(SystemReply());
+    if (key.size() == 3 && key.starts_with("QQ")) {
+        const int d = Digit(key, 2, 0, kDevices - 1);
+        if (d >= 0)
+            return Text(DeviceReply(d));
+    }
+    if (key.size() == 6 && key.starts_with("RCAD0")) {
+        const int s = Digit(key, 5, 1, kSlots);
+        if (s > 0)
+            return Text(SlotReply(s));
+    }
+    return Text("QQQ#ERR#");
+}
+
+Bytes Module::HandleProduction(std::string_view body)
+{
+    constexpr std::string_view kKey = "PCBSN:";
+    if (!body.starts_with(kKey) || !body.ends_with('#'))
+        return Text("KAVORN#ERR#");
+    const std::string_view p = body.substr(kKey.size(), body.size() - kKey.size() - 1);
+    const size_t comma = p.find(',');
+    if (comma == std::string_view::npos)
+        return Text("KAVORN#PCBSN:ERR#");
+    const std::string_view serial = p.substr(0, comma);
+    const std::string_view inspector = p.substr(comma + 1);
+    if (!AllDigits(serial) || !AllDigits(inspector) || serial.size() < 8 || serial.size() > 10 ||
+        inspector.size() < 3 || inspector.size() > 10)
+        return Text("KAVORN#PCBSN:ERR#");
+    production.serial = std::string(serial);
+    production.inspector = std::string(inspector);
+    return Text("KAVORN#PCBSN:OK#");
+}
+
+Bytes Module::HandleModbus(std::span<const uint8_t> request)
+{
+    if (request.size() < 4 || !ModbusCrcOk(request))
+        return {};
+    const uint8_t address = request[0];
+    if (address == 0 || address != system.slave_address)
+        return {};  // broadcast or another slave: silence
+    const uint8_t function = request[1];
+    auto exception = [&](uint8_t code) {
+        Bytes reply{address, static_cast<uint8_t>(function | 0x80), code};
+        AppendModbusCrc(reply);
+        return reply;
+    };
+    if (function != 3)
+        return exception(1);  // illegal function
+    if (request.size() != 8)
+        return {};
+    const int start = request[2] << 8 | request[3];
+    const int count = request[4] << 8 | request[5];
+    if (count < 1 || count > 125)
+        return exception(3);  // illegal data value
+    if (start + count > kRegisters)
+        return exception(2);  // illegal data address
+    Bytes reply{address, function, static_cast<uint8_t>(2 * count)};
+    for (int i = start; i < start + count; ++i) {
+        const uint16_t r = HoldingRegister(i);
+        reply.push_back(static_cast<uint8_t>(r >> 8));
+        reply.push_back(static_cast<uint8_t>(r & 0xFF));
+    }
+    AppendModbusCrc(reply);
+    return reply;
+}
+
+std::string Module::VersionReply() const
+{
+    return "QV:" + firmware + ",SN:" + production.serial + "," + production.inspector + "#";
+}
+
+std::string Module::SystemReply() const
+{
+    const SystemSettings& s = system;
+    std::string xy1(1, DigitChar(s.return_time_a));
+    if (options.bad_digit)
+        xy1 = "x";
+    // "ADR:" before "AADR:", which also contains "ADR:".
+    return "QX#BA1:" + std::string{DigitChar(s.baud_a), DigitChar(s.parity_a)} + "#BA2:" +
+           std::string{DigitChar(s.baud_b), DigitChar(s.parity_b)} + "#MD:" + DigitChar(s.mode) +
+           "#ADR:" + Fixed(s.slave_address, 3) + "#XY1:" + xy1 + "#XY2:" + DigitChar(s.return_time_b) +
+           "#JTM:" + Fixed(s.poll_interval, 3) + "#AADR:" + Fixed(s.base_a, 5) + "," + Fixed(s.base_b, 5) + "#";
+}
+
+std::string Module::DeviceReply(int d) const
+{
+    const DeviceRecord& dev = devices[d];
+    const char dc = DigitChar(d);
+    const int type = options.meter_type >= 0 ? std::min(options.meter_type, 99) : dev.meter_type;
+
+    std::string formats;
+    for (int f : dev.formats)
+        formats += DigitChar(f);
+    if (options.bad_digit)
+        formats[0] = 'x';
+    std::string rules;
+    for (const ParseRule& r : dev.rules)
+        rules += std::string(",") + DigitChar(r.command) + Fixed(r.start, 2) + DigitChar(r.length);
+
+    std::vector<std::string> sections{
+        "FMW:" + std::string(1, DigitChar(coefficients.mode)) + "," + Five(coefficients.variable1),
+        "FMU:" + Five(coefficients.others[0]) + "," + Five(coefficients.others[1]) + "," + Five(coefficients.others[2]),
+        std::string("HART") + dc + ":" + DigitChar(dev.enabled) + "," + DigitChar(dev.device_mode) + "," +
+            Fixed(type, 2) + "," + DigitChar(dev.preambles) + "," + Fixed(dev.clear_time, 3),
+        std::string("DFO") + dc + ":" + formats,
+        std::string("ZDY") + dc + ":" + DigitChar(dev.address_bits) + rules,
+        std::string("MD:") + DigitChar(system.mode),
+        std::string("CAMD") + dc + "1:" + ByteListText(dev.commands[0].open, dev.commands[0].bytes, false),
+        std::string("CAMD") + dc + "2:" + ByteListText(dev.commands[1].open, dev.commands[1].bytes, false),
+    };
+    if (options.reorder)
+        std::reverse(sections.begin(), sections.end());
+
+    std::string reply = std::string("QQ") + dc + "#";
+    for (size_t i = 0; i < sections.size(); ++i) {
+        if (options.late_sections && i == 4 && reply.size() < kLateSectionStart)
+            reply.append(kLateSectionStart - reply.size(), kFiller);
+        reply += sections[i] + "#";
+    }
+    return reply;
+}
+
+std::string Module::SlotReply(int s) const
+{
+    const MonitorSlot& slot = slots[s - 1];
+    return "RCAD" + std::string(1, DigitChar(s)) + ":" + ByteListText(slot.on, slot.bytes, options.bad_digit) + "#";
+}
+
+}  // namespace ortiva::sim

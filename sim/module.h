@@ -1,0 +1,140 @@
+// The simulated Ortiva converter module: its settings, its five device
+// records, its monitoring slots, its MODBUS holding registers and the HART
+// instrument on its loop. It is fed one received request at a time and
+// returns the bytes it answers with (none for a request it ignores).
+//
+// Requests it understands:
+//   "QQS#<key>[:<payload>]#"  set commands, answered "QQS#<key>:OK#" when the
+//                              setting was taken and "QQS#<key>:ERR#" when not
+//                              (also "QQS#CAMDdk:..." and "QQS#WCAD0s:..." whose
+//                              payload ends with raw bytes and no "#")
+//   "QQQ#<key>#"              queries (QV, QX, QQd, RCAD0s), "QQQ#ERR#" for others
+//   "KAVORN#PCBSN:<serial>,<inspector>#"  production data
+//   0xFF... HART frames       passed to the instrument in working mode 0 only
+//   MODBUS RTU requests       read holding registers, at its slave address
+#pragma once
+
+#include "hart_instrument.h"
+#include "wire.h"
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace ortiva::sim {
+
+// The module's own serial sides, address, mode and timing.
+struct SystemSettings {
+    int baud_a = 3;        // RS232/RS485A baud index 0..7 (3: 9600)
+    int parity_a = 0;      // 0 none, 1 odd, 2 even
+    int baud_b = 3;        // RS485B
+    int parity_b = 0;
+    int mode = 0;          // working mode 0..4 (0: transparent)
+    int slave_address = 1; // MODBUS slave address 0..247 (0: answers no one)
+    int return_time_a = 3; // data return time index 0..5
+    int return_time_b = 3;
+    int poll_interval = 100;  // meter polling interval in 10 ms units, 0..999
+    int base_a = 0;        // data base addresses 0..99999
+    int base_b = 0;
+    int yb = 0;            // last "YB" value received (1 or 2), 0 before any
+};
+
+// Coefficients of variables 1 to 4; one set for the whole module (their
+// commands carry no device number).
+struct Coefficients {
+    int mode = 0;  // 0..3
+    std::string variable1 = "0.001";
+    std::array<std::string, 3> others{"1.000", "1.000", "1.000"};
+};
+
+struct CustomCommand {
+    bool open = false;
+    Bytes bytes;  // at most 14
+};
+
+struct ParseRule {
+    int command = 0;  // 0 not analytic, 1 command 1, 2 command 2
+    int start = 0;    // 0..99
+    int length = 0;   // 0: 4 bytes, 1: 8 bytes
+};
+
+struct DeviceRecord {
+    int enabled = 0;       // 0 close, 1 open
+    int device_mode = 1;   // 0 secondary master, 1 master
+    int meter_type = 0;    // 0..19
+    int preambles = 5;     // 4..9
+    int clear_time = 60;   // seconds, 0..999
+    std::array<int, 5> formats{};  // current, variables 1..4
+    std::array<CustomCommand, 2> commands;
+    int address_bits = 8;  // 3..9
+    std::array<ParseRule, 4> rules;
+    // What the module publishes for this device: loop current and variables 1..4.
+    std::array<float, 5> readings{};
+};
+
+struct MonitorSlot {
+    bool on = false;
+    Bytes bytes;  // at most 14
+};
+
+struct ProductionData {
+    std::string serial = "00000000";
+    std::string inspector = "001";
+};
+
+// How the module shapes its replies (faults a test or demo asks for).
+struct ModuleOptions {
+    bool bad_digit = false;      // a letter in one digit field of QX, QQd and RCAD replies
+    bool late_sections = false;  // QQd: the sections after DFO start beyond character 255
+    int meter_type = -1;         // QQd: report this meter type (0..99) instead of the stored one
+    bool reorder = false;        // QQd: sections in reverse order
+    HartReplyOptions hart;
+};
+
+inline constexpr int kDevices = 5;
+inline constexpr int kSlots = 6;
+inline constexpr int kRegistersPerDevice = 10;
+inline constexpr int kRegisters = kDevices * kRegistersPerDevice;  // 40001..40050
+inline constexpr int kMaxCommandBytes = 14;
+
+class Module {
+public:
+    Module();
+
+    // One received request in, the reply out (empty: no reply).
+    Bytes Handle(std::span<const uint8_t> request);
+
+    // Factory settings ("QQS#RESET#"): system settings, coefficients, device
+    // records and monitoring slots. The production data and the HART
+    // instrument are left alone.
+    void RestoreDefaults();
+
+    // Holding register 4xxxx at 0-based `index` (0 is 40001): device index/10,
+    // then the loop current and variables 1..4 as IEEE 754 singles, two
+    // registers each, the first register holding the high word.
+    uint16_t HoldingRegister(int index) const;
+
+    std::string firmware = "V6.02";
+    SystemSettings system;
+    ProductionData production;
+    Coefficients coefficients;
+    std::array<DeviceRecord, kDevices> devices;
+    std::array<MonitorSlot, kSlots> slots;
+    HartInstrument hart;
+    ModuleOptions options;
+
+private:
+    Bytes HandleSet(std::string_view body);
+    Bytes HandleQuery(std::string_view body);
+    Bytes HandleProduction(std::string_view body);
+    Bytes HandleModbus(std::span<const uint8_t> request);
+    bool ApplySet(std::string_view key, std::string_view payload, bool has_payload);
+    std::string VersionReply() const;
+    std::string SystemReply() const;
+    std::string DeviceReply(int d) const;
+    std::string SlotReply(int s) const;
+};
+
+}  // namespace ortiva::sim
