@@ -104,7 +104,7 @@ std::vector<uint8_t> HartLongFrame(int preambles, uint8_t masterBit, const HartI
 }
 
 Command HartDeviceQueryCommand(HartIdentity& identity, std::string_view edit9Text, int commandModeIndex,
-                        const HartAddressChoice& comboBox30)
+                               const HartAddressChoice& comboBox30)
 {
     const int n = HartPreambleCount(edit9Text, kShortOverhead);
     const int address = HartAddressFromList(comboBox30, kHartPollAddressMax, "HART address");
@@ -122,7 +122,7 @@ Command HartVariablesQueryCommand(const HartIdentity& identity, std::string_view
 }
 
 Command HartAddressSetCommand(const HartIdentity& identity, std::string_view edit9Text, int commandModeIndex,
-                       const HartAddressChoice& comboBox27)
+                              const HartAddressChoice& comboBox27)
 {
     const int n = HartPreambleCount(edit9Text, kLongOverhead + 1);
     const uint8_t address =

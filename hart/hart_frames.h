@@ -78,7 +78,7 @@ std::vector<uint8_t> HartLongFrame(int preambles, uint8_t masterBit, const HartI
 // address of ComboBox30. Sets identity.PollAddress once the frame is built.
 // PendingCode 100, TimeoutKind 3, Timer3 with its interval unchanged.
 Command HartDeviceQueryCommand(HartIdentity& identity, std::string_view edit9Text, int commandModeIndex,
-                        const HartAddressChoice& comboBox30);
+                               const HartAddressChoice& comboBox30);
 
 // Button16 "HART Command Query": long frame, command 3, to the identity.
 // PendingCode 103, TimeoutKind 3, Timer3 with its interval unchanged.
@@ -88,7 +88,7 @@ Command HartVariablesQueryCommand(const HartIdentity& identity, std::string_view
 // address of ComboBox27. PendingCode 106, TimeoutKind 3, Timer3 3000 ms.
 // (The window switches RTS on before calling this.)
 Command HartAddressSetCommand(const HartIdentity& identity, std::string_view edit9Text, int commandModeIndex,
-                       const HartAddressChoice& comboBox27);
+                              const HartAddressChoice& comboBox27);
 
 // Button20 "Send": the operator's bytes of Edit10 (at most 15) after the
 // preambles, then their XOR. The hex text is judged before Edit9 is read.

@@ -51,7 +51,7 @@ Command ModbusParamsQueryCommand(int device)
 }
 
 Command HartPollingCommand(int device, int enabledIndex, int deviceModeIndex, int meterTypeIndex, int preambleIndex,
-                       std::string_view clearTimeText)
+                           std::string_view clearTimeText)
 {
     const int clear = StrToIntInRange(clearTimeText, 0, 999, "Buffer clear time");
     std::string t = "QQS#HART";
@@ -110,7 +110,7 @@ Command Variable1CoefficientCommand(int modeIndex, std::string_view beilvText)
 }
 
 Command VariableCoefficientsCommand(std::string_view xishu2Text, std::string_view xishu3Text,
-                                std::string_view xishu4Text)
+                                    std::string_view xishu4Text)
 {
     std::string t = "QQS#FMU:";
     t += CoefficientField(xishu2Text, "Variable 2 coefficient");

@@ -30,7 +30,7 @@ Command ModbusParamsQueryCommand(int device);
 // Button10: "QQS#HARTd:e,m,tt,p,ccc#" from ComboBox6, ComboBox16, ComboBox17,
 // ComboBox34 and Edit1 (the buffer clear time, 0 to 999 seconds).
 Command HartPollingCommand(int device, int enabledIndex, int deviceModeIndex, int meterTypeIndex, int preambleIndex,
-                       std::string_view clearTimeText);
+                           std::string_view clearTimeText);
 
 // Button21: "QQS#DFOTd:" + the digits of FAMOUT1, FAMOUT3, FAMOUT5, FAMOUT7,
 // FAMOUT9 + "#".
@@ -45,7 +45,7 @@ Command OutputFormatsCommand(int device, const std::array<int, 5>& formatIndexes
 // shorter text raises EInputError.
 Command Variable1CoefficientCommand(int modeIndex, std::string_view beilvText);
 Command VariableCoefficientsCommand(std::string_view xishu2Text, std::string_view xishu3Text,
-                                std::string_view xishu4Text);
+                                    std::string_view xishu4Text);
 
 // The five characters a coefficient travels as (the rule above).
 std::string CoefficientField(std::string_view text, std::string_view what);
