@@ -23,8 +23,8 @@ CommNotice::CommNotice(TCommNotice notice, uint32_t param, uint16_t count)
 
 CommNotice::~CommNotice()
 {
-    // Pairs with PostTo when the notice is dropped unseen.
-    Receive();
+    // Pairs with the posting thread when the notice is dropped unseen.
+    FPosted.load(std::memory_order_acquire);
 }
 
 CommNotice* CommNotice::Make(TCommNotice notice, uint32_t param, const uint8_t* bytes, uint16_t count)
@@ -43,19 +43,20 @@ CommNotice* CommNotice::Make(TCommNotice notice, uint32_t param, const uint8_t* 
     return made;
 }
 
-void CommNotice::PostTo(QObject* receiver)
+void CommNoticeReceiver::Post(CommNotice* notice)
 {
-    FPosted.store(true, std::memory_order_release);
-    QCoreApplication::postEvent(receiver, this);
+    notice->FPosted.store(true, std::memory_order_release);
+    FPosted.fetch_add(1, std::memory_order_release);
+    QCoreApplication::postEvent(this, notice);
 }
 
-bool PostNotice(QObject* receiver, TCommNotice notice, uint32_t param)
+bool CommNoticeReceiver::Post(TCommNotice notice, uint32_t param)
 {
     CommNotice* made = CommNotice::Make(notice, param);
     if (made == nullptr) {
         return false;
     }
-    made->PostTo(receiver);
+    Post(made);
     return true;
 }
 
@@ -77,9 +78,8 @@ using Clock = std::chrono::steady_clock;
 // Worker priority relative to the process: the receive thread highest, the
 // transmit thread one step below. Needs the right to raise priority; without
 // it the threads keep the process's priority.
-void RaisePriority(const char* name, int steps)
+void RaisePriority(int steps)
 {
-    pthread_setname_np(pthread_self(), name);
     errno = 0;
     const int base = ::getpriority(PRIO_PROCESS, 0);
     if (errno == 0) {
@@ -95,8 +95,8 @@ int PollTimeoutUntil(Clock::time_point deadline)
 
 }  // namespace
 
-TCommThread::TCommThread(int device, int closeEvent, QObject* notifyWindow)
-    : FDevice(device), FCloseEvent(closeEvent), FNotifyWindow(notifyWindow)
+TCommThread::TCommThread(const char* name, int device, int closeEvent, CommNoticeReceiver* notifyWindow)
+    : FDevice(device), FCloseEvent(closeEvent), FNotifyWindow(notifyWindow), FName(name)
 {
 }
 
@@ -108,6 +108,7 @@ TCommThread::~TCommThread()
 void TCommThread::Create()
 {
     FThread = std::thread([this] { Run(); });
+    pthread_setname_np(FThread.native_handle(), FName);
 }
 
 void TCommThread::Resume()
@@ -141,13 +142,13 @@ bool TCommThread::CloseSignalled() const
 
 void TCommThread::PostHangup() const
 {
-    PostNotice(FNotifyWindow, NoticeRequestHangup);
+    FNotifyWindow->Post(NoticeRequestHangup);
 }
 
 // ---------------------------------------------------------------- receive
 
-TReadThread::TReadThread(int device, int closeEvent, QObject* notifyWindow, const ReadTimeouts* timeouts)
-    : TCommThread(device, closeEvent, notifyWindow), FTimeouts(timeouts)
+TReadThread::TReadThread(int device, int closeEvent, CommNoticeReceiver* notifyWindow, const ReadTimeouts* timeouts)
+    : TCommThread("TReadThread", device, closeEvent, notifyWindow), FTimeouts(timeouts)
 {
 }
 
@@ -163,7 +164,7 @@ TReadThread::~TReadThread()
 // read returned. A chunk is never empty.
 void TReadThread::Execute()
 {
-    RaisePriority("TReadThread", 2);
+    RaisePriority(2);
     FCounting = ReadLineCounters(FDevice, FCounters);
 
     pollfd waits[2] = {{FCloseEvent, POLLIN, 0}, {FDevice, POLLIN, 0}};
@@ -253,7 +254,7 @@ bool TReadThread::HandOver()
         PostHangup();
         return false;
     }
-    chunk->PostTo(FNotifyWindow);
+    FNotifyWindow->Post(chunk);
     return true;
 }
 
@@ -266,11 +267,11 @@ bool TReadThread::CheckLineEvents()
     }
     const LineEvents events = LineEventsBetween(FCounters, now);
     FCounters = now;
-    if (events.Errors != 0 && !PostNotice(FNotifyWindow, NoticeReceiveError, events.Errors)) {
+    if (events.Errors != 0 && !FNotifyWindow->Post(NoticeReceiveError, events.Errors)) {
         PostHangup();
         return false;
     }
-    if (events.Modem != 0 && !PostNotice(FNotifyWindow, NoticeModemStateChange, events.Modem)) {
+    if (events.Modem != 0 && !FNotifyWindow->Post(NoticeModemStateChange, events.Modem)) {
         PostHangup();
         return false;
     }
@@ -279,8 +280,8 @@ bool TReadThread::CheckLineEvents()
 
 // ---------------------------------------------------------------- transmit
 
-TWriteThread::TWriteThread(int device, int closeEvent, QObject* notifyWindow, int queue)
-    : TCommThread(device, closeEvent, notifyWindow), FQueue(queue)
+TWriteThread::TWriteThread(int device, int closeEvent, CommNoticeReceiver* notifyWindow, int queue)
+    : TCommThread("TWriteThread", device, closeEvent, notifyWindow), FQueue(queue)
 {
 }
 
@@ -295,7 +296,7 @@ TWriteThread::~TWriteThread()
 // left in the queue when the thread ends are released by the component.
 void TWriteThread::Execute()
 {
-    RaisePriority("TWriteThread", 1);
+    RaisePriority(1);
     bool reportEmpty = true;
     pollfd waits[2] = {{FCloseEvent, POLLIN, 0}, {FQueue, POLLIN, 0}};
     for (;;) {
@@ -322,7 +323,7 @@ void TWriteThread::Execute()
             break;
         }
         if (reportEmpty) {
-            if (!PostNotice(FNotifyWindow, NoticeSendDataEmpty)) {
+            if (!FNotifyWindow->Post(NoticeSendDataEmpty)) {
                 PostHangup();
                 break;
             }

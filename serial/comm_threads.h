@@ -11,13 +11,12 @@
 #include "posix_line.h"
 
 #include <QEvent>
+#include <QObject>
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <thread>
-
-class QObject;
 
 namespace ortiva {
 
@@ -38,12 +37,8 @@ public:
     uint16_t Count() const { return FCount; }
     const uint8_t* Bytes() const { return reinterpret_cast<const uint8_t*>(this + 1); }
 
-    // Posts the notice; from here on it belongs to the receiver's thread.
-    void PostTo(QObject* receiver);
-    // Called by the receiving thread before it reads the notice.
-    void Receive() const { FPosted.load(std::memory_order_acquire); }
-
 private:
+    friend class CommNoticeReceiver;
     CommNotice(TCommNotice notice, uint32_t param, uint16_t count);
 
     uint32_t FParam;
@@ -51,8 +46,25 @@ private:
     std::atomic<bool> FPosted{false};
 };
 
-// Posts a notice without bytes; false when it could not be made.
-bool PostNotice(QObject* receiver, TCommNotice notice, uint32_t param = 0);
+// The receiving end of the notices, living on the user-interface thread.
+// Posting orders the notice's contents before its delivery, also for
+// checkers that cannot see into the event queue's own locking.
+class CommNoticeReceiver : public QObject {
+public:
+    using QObject::QObject;
+
+    // From a worker thread; from here on the notice belongs to the receiver.
+    void Post(CommNotice* notice);
+    // Makes and posts a notice without bytes; false when it could not be made.
+    bool Post(TCommNotice notice, uint32_t param = 0);
+
+protected:
+    // On the receiving thread, before a posted event is looked at.
+    void TakeDelivery() const { FPosted.load(std::memory_order_acquire); }
+
+private:
+    std::atomic<uint32_t> FPosted{0};
+};
 
 // The read timeouts as the receive thread applies them. The component writes
 // them (its ApplyCommTimeouts) while the thread runs; the thread reads them
@@ -84,7 +96,8 @@ public:
     TCommThread& operator=(const TCommThread&) = delete;
     virtual ~TCommThread();
 
-    // Creates the thread, held until Resume(); throws std::system_error.
+    // Creates the thread, named after its class and held until Resume();
+    // throws std::system_error.
     void Create();
     void Resume();
     // Waits for the thread to end; the close descriptor must be signalled first.
@@ -93,18 +106,19 @@ public:
     bool Finished() const { return FFinished.load(std::memory_order_acquire); }
 
 protected:
-    TCommThread(int device, int closeEvent, QObject* notifyWindow);
+    TCommThread(const char* name, int device, int closeEvent, ortiva::CommNoticeReceiver* notifyWindow);
     virtual void Execute() = 0;
     bool CloseSignalled() const;
     void PostHangup() const;
 
     const int FDevice;
     const int FCloseEvent;
-    QObject* const FNotifyWindow;
+    ortiva::CommNoticeReceiver* const FNotifyWindow;
 
 private:
     void Run();
 
+    const char* const FName;
     std::thread FThread;
     std::atomic<bool> FResumed{false};
     std::atomic<bool> FFinished{false};
@@ -112,7 +126,7 @@ private:
 
 class TReadThread final : public TCommThread {
 public:
-    TReadThread(int device, int closeEvent, QObject* notifyWindow, const ortiva::ReadTimeouts* timeouts);
+    TReadThread(int device, int closeEvent, ortiva::CommNoticeReceiver* notifyWindow, const ortiva::ReadTimeouts* timeouts);
     ~TReadThread() override;
 
 protected:
@@ -131,7 +145,7 @@ private:
 
 class TWriteThread final : public TCommThread {
 public:
-    TWriteThread(int device, int closeEvent, QObject* notifyWindow, int queue);
+    TWriteThread(int device, int closeEvent, ortiva::CommNoticeReceiver* notifyWindow, int queue);
     ~TWriteThread() override;
 
 protected:

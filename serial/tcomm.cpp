@@ -14,21 +14,21 @@ using namespace ortiva;
 // The hidden receiver of the worker threads' notices. It belongs to the thread
 // that created the component; Qt delivers posted events to it in the order
 // they were posted and deletes those still pending when it is destroyed.
-class TCommNotifyWindow final : public QObject {
+class TCommNotifyWindow final : public CommNoticeReceiver {
 public:
-    explicit TCommNotifyWindow(TComm* comm) : QObject(comm), FComm(comm) {}
+    explicit TCommNotifyWindow(TComm* comm) : CommNoticeReceiver(comm), FComm(comm) {}
 
     bool event(QEvent* e) override
     {
+        TakeDelivery();
         const int type = e->type();
         if (type >= NoticeReceiveData && type <= NoticeSendDataEmpty) {
             if (const auto* notice = dynamic_cast<const CommNotice*>(e)) {
-                notice->Receive();
                 FComm->RaiseNotice(*notice);
             }
             return true;
         }
-        return QObject::event(e);
+        return CommNoticeReceiver::event(e);
     }
 
 private:

@@ -138,7 +138,7 @@ private:
     std::unique_ptr<TWriteThread> FWriteThread;
     int FPortHandle = -1;
     int FCloseEvent = -1;
-    QObject* FNotifyWindow = nullptr;
+    ortiva::CommNoticeReceiver* FNotifyWindow = nullptr;
     // The transmit queue: a pipe carrying WriteRequest records.
     int FQueueRead = -1;
     int FQueueWrite = -1;

@@ -1,0 +1,195 @@
+// Bytes through the line: how received bytes are cut into chunks, sending,
+// the empty-queue notice, closing under load and losing the device.
+#include "serial_test_support.h"
+
+using namespace serial_test;
+
+namespace {
+
+std::string Pattern(size_t size)
+{
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
+    }
+    return bytes;
+}
+
+// The test thread sends the pieces and sleeps between them without running
+// the event loop, so the user-interface thread is busy for the whole time,
+// and the receive handler holds it another 300 ms per chunk when asked to.
+TEST(CommReceive, ChunksEndAfterTheReadIntervalOfSilence)
+{
+    struct Piece {
+        std::string bytes;
+        int pauseAfterMs;
+    };
+    const struct {
+        const char* what;
+        std::vector<Piece> pieces;
+        std::vector<std::string> chunks;
+        int holdMs;
+    } cases[] = {
+        {"no pause", {{"0123456789", 0}}, {"0123456789"}, 0},
+        {"pause after the 4th byte", {{"0123", 500}, {"456789", 0}}, {"0123", "456789"}, 0},
+        {"binary bytes and zeros", {{std::string("\x00\x13\x11\xff\r\n", 6), 0}}, {std::string("\x00\x13\x11\xff\r\n", 6)}, 0},
+        {"busy user-interface thread",
+         {{"AAAA", 500}, {"BBBB", 500}, {"CCCC", 500}, {"DDDD", 0}},
+         {"AAAA", "BBBB", "CCCC", "DDDD"},
+         300},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Pty pty;
+        TComm comm;
+        Recorder seen;
+        seen.Attach(comm);
+        seen.holdMs = c.holdMs;
+        OpenOn(comm, pty);
+        size_t total = 0;
+        for (const Piece& piece : c.pieces) {
+            pty.Write(piece.bytes);
+            total += piece.bytes.size();
+            Sleep(piece.pauseAfterMs);
+        }
+        ASSERT_TRUE(PumpUntil([&] { return seen.Joined().size() >= total; }));
+        Pump(300);
+        EXPECT_EQ(seen.chunks, c.chunks);
+    }
+}
+
+TEST(CommReceive, ALongStreamArrivesInOrderInChunksOfAtMost2048Bytes)
+{
+    const struct {
+        size_t size;
+        size_t leastChunks;
+    } cases[] = {{2048, 1}, {3000, 2}, {20000, 10}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        Pty pty;
+        TComm comm;
+        Recorder seen;
+        seen.Attach(comm);
+        OpenOn(comm, pty);
+        const std::string sent = Pattern(c.size);
+        pty.Write(sent);
+        ASSERT_TRUE(PumpUntil([&] { return seen.Joined().size() >= sent.size(); }));
+        EXPECT_EQ(seen.Joined(), sent);
+        EXPECT_GE(seen.chunks.size(), c.leastChunks);
+        for (const std::string& chunk : seen.chunks) {
+            EXPECT_LE(chunk.size(), 2048u);
+            EXPECT_FALSE(chunk.empty());
+        }
+    }
+}
+
+TEST(CommSend, ResultOfSendData)
+{
+    Pty pty;
+    TComm comm;
+    const char frame[] = "QQS#ADR:001#";
+    EXPECT_FALSE(comm.SendData(frame, 12)) << "closed";
+    OpenOn(comm, pty);
+    EXPECT_FALSE(comm.SendData(frame, 0)) << "nothing to send";
+    EXPECT_FALSE(comm.SendData(nullptr, 12)) << "no buffer";
+    EXPECT_TRUE(comm.SendData(frame, 12));
+    EXPECT_EQ(pty.Read(12), "QQS#ADR:001#");
+    comm.ClosePort();
+    EXPECT_FALSE(comm.SendData(frame, 12)) << "closed again";
+}
+
+TEST(CommSend, BlocksAreWrittenWholeAndInOrder)
+{
+    Pty pty;
+    TComm comm;
+    OpenOn(comm, pty);
+    // The large block does not fit into the line at once, so the transmit
+    // thread has to wait for room in the middle of it.
+    const std::vector<std::string> blocks = {"first", Pattern(65535), "third", std::string(1, '\0'), "last"};
+    std::string expected;
+    for (const std::string& block : blocks) {
+        EXPECT_TRUE(comm.SendData(block.data(), static_cast<uint16_t>(block.size())));
+        expected += block;
+    }
+    EXPECT_EQ(pty.Read(expected.size()), expected);
+}
+
+TEST(CommSend, SendDataEmptyOnceAtStartAndOnceEachTimeTheQueueRunsDry)
+{
+    Pty pty;
+    pty.HoldSlave();
+    TComm comm;
+    Recorder seen;
+    seen.Attach(comm);
+    OpenOn(comm, pty);
+    ASSERT_TRUE(PumpUntil([&] { return seen.empties == 1; }));
+
+    // Output held: three blocks are queued before the first one is out.
+    pty.StopOutput();
+    for (const char* block : {"one", "two", "six"}) {
+        EXPECT_TRUE(comm.SendData(block, 3));
+    }
+    Pump(300);
+    EXPECT_EQ(seen.empties, 1);
+    pty.StartOutput();
+    EXPECT_EQ(pty.Read(9), "onetwosix");
+    ASSERT_TRUE(PumpUntil([&] { return seen.empties == 2; }));
+
+    EXPECT_TRUE(comm.SendData("again", 5));
+    EXPECT_EQ(pty.Read(5), "again");
+    ASSERT_TRUE(PumpUntil([&] { return seen.empties == 3; }));
+    Pump(300);
+    EXPECT_EQ(seen.empties, 3);
+    EXPECT_EQ(seen.hangups, 0);
+}
+
+TEST(CommSend, ClosingWhileAWriteWaitsForTheLineEndsWithoutAHangup)
+{
+    Pty pty;
+    pty.HoldSlave();
+    const int descriptors = OpenDescriptors();
+    TComm comm;
+    Recorder seen;
+    seen.Attach(comm);
+    OpenOn(comm, pty);
+    ASSERT_TRUE(PumpUntil([&] { return seen.empties == 1; }));
+    pty.StopOutput();
+    const std::string block = Pattern(4000);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_TRUE(comm.SendData(block.data(), static_cast<uint16_t>(block.size())));
+    }
+    Sleep(200);  // lets the transmit thread start on the first block
+    comm.ClosePort();
+    EXPECT_TRUE(NoWorkerThreads());
+    EXPECT_EQ(OpenDescriptors(), descriptors);
+    Pump(300);
+    EXPECT_EQ(seen.hangups, 0);
+    EXPECT_EQ(seen.empties, 1);
+}
+
+TEST(CommDeviceLoss, OneHangupThenTheReceiveThreadIsGone)
+{
+    Pty pty;
+    TComm comm;
+    Recorder seen;
+    seen.Attach(comm);
+    OpenOn(comm, pty);
+    ASSERT_TRUE(PumpUntil([&] { return seen.empties == 1; }));
+
+    pty.Hangup();
+    ASSERT_TRUE(PumpUntil([&] { return seen.hangups == 1 && ThreadsNamed("TReadThread") == 0; }));
+    Pump(500);
+    EXPECT_EQ(seen.hangups, 1);
+    EXPECT_EQ(ThreadsNamed("TWriteThread"), 1);  // idle, waiting for requests
+    EXPECT_TRUE(comm.IsOpen());
+
+    // The transmit thread learns of the loss with its next write, and ends.
+    EXPECT_TRUE(comm.SendData("lost", 4));
+    ASSERT_TRUE(PumpUntil([&] { return seen.hangups == 2 && NoWorkerThreads(); }));
+    EXPECT_FALSE(comm.SendData("lost", 4));
+
+    comm.ClosePort();
+    EXPECT_FALSE(comm.IsOpen());
+}
+
+}  // namespace
