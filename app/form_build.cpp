@@ -47,8 +47,12 @@ QComboBox* List(QComboBox*& slot, const char* name, QWidget* parent, const QStri
     slot->setObjectName(QString::fromLatin1(name));
     slot->addItems(items);
     slot->setCurrentIndex(index);
-    slot->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    slot->setMinimumContentsLength(chars);
+    if (chars > 0) {
+        slot->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        slot->setMinimumContentsLength(chars);
+    } else {
+        slot->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    }
     slot->setMaxVisibleItems(20);
     // The open list shows whole items even when the box is narrower.
     int widest = 0;
@@ -82,6 +86,8 @@ QPushButton* Button(QPushButton*& slot, const char* name, QWidget* parent, const
     slot = new QPushButton(text, parent);
     slot->setObjectName(QString::fromLatin1(name));
     slot->setAutoDefault(false);
+    // The style's preferred width when there is room, the caption's when not.
+    slot->setMinimumWidth(std::max(44, slot->fontMetrics().horizontalAdvance(text) + 20));
     return slot;
 }
 
@@ -131,7 +137,9 @@ QGridLayout* Grid(QWidget* owner)
 void SameWidth(std::initializer_list<QWidget*> widgets)
 {
     int widest = 0;
-    for (QWidget* w : widgets) widest = std::max(widest, w->sizeHint().width());
+    // An explicit minimum (buttons have one) counts, else what the widget needs.
+    for (QWidget* w : widgets)
+        widest = std::max(widest, w->minimumWidth() > 0 ? w->minimumWidth() : w->minimumSizeHint().width());
     for (QWidget* w : widgets) w->setMinimumWidth(widest);
 }
 

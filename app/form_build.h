@@ -34,7 +34,8 @@ protected:
 QLabel* Label(QLabel*& slot, const char* name, QWidget* parent, const QString& text);
 // chars: width in digits of the font; 0 lets the edit grow with the layout.
 QLineEdit* Edit(QLineEdit*& slot, const char* name, QWidget* parent, const QString& text, int chars);
-// A drop-down pick list. chars: the width in characters (the popup shows whole items).
+// A drop-down pick list. chars: the width in characters, 0 for the width of
+// the longest item (the open list always shows whole items).
 QComboBox* List(QComboBox*& slot, const char* name, QWidget* parent, const QStringList& items, int index, int chars);
 // A drop-down list whose text the operator may also type. Typed text leaves
 // the list with no item selected; Enter never adds an item.

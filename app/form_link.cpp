@@ -1,18 +1,188 @@
-// Link control and the exchange engine: open/close, the two system queries, the receive path and the timers.
+// Link control and the exchange engine: open/close, the two system queries,
+// the send sequence, the receive path and the three timers.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QThread>
+
+#include <climits>
+#include <cmath>
+#include <span>
+
+#include "convert.h"
+#include "hart_decoders.h"
+#include "device_decoder.h"
+#include "hex_text.h"
+#include "messages.h"
+#include "monitoring.h"
+#include "one_shot_timer.h"
+#include "system_commands.h"
+#include "system_decoders.h"
+#include "tcomm.h"
 #include "tform1.h"
 
-void TForm1::Button1Click() {}
+using namespace ortiva;
 
-void TForm1::Button6Click() {}
+namespace {
 
-void TForm1::Button23Click() {}
+std::string Latin1(const QString& s) { return s.toLatin1().toStdString(); }
+QString FromLatin1(const std::string& s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
 
-void TForm1::Edit14Change() {}
+// The PC-side parity from the parity list: its item, or a typed name.
+TParity ParityFromList(const QComboBox* box)
+{
+    switch (box->currentIndex()) {
+    case 0: return TParity::None;
+    case 1: return TParity::Odd;
+    case 2: return TParity::Even;
+    default: break;
+    }
+    const QString typed = box->currentText().trimmed().toLower();
+    if (typed == QLatin1String("none") || typed == QLatin1String("n")) return TParity::None;
+    if (typed == QLatin1String("odd") || typed == QLatin1String("o")) return TParity::Odd;
+    if (typed == QLatin1String("even") || typed == QLatin1String("e")) return TParity::Even;
+    throw EInputError("Parity: '" + Latin1(box->currentText()) + "' is not None, Odd or Even");
+}
 
-void TForm1::Comm1ReceiveData(QObject*, const void*, uint16_t) {}
+}  // namespace
 
-void TForm1::Timer2Timer() {}
+std::string TForm1::DecimalSeparator()
+{
+    return QLocale::system().decimalPoint().toStdString();
+}
 
-void TForm1::Timer3Timer() {}
+void TForm1::ClearBuffers()
+{
+    Edit8->clear();
+    Memo10->clear();
+}
 
-void TForm1::Timer4Timer() {}
+void TForm1::SendCommand(const Command& command)
+{
+    std::string sent;
+    if (command.timer == ReplyTimer::None)
+        sent.assign(command.bytes.begin(), command.bytes.end());  // built directly, TxFrame is not used
+    else
+        sent = PlaceInTxFrame(Exchange, command.bytes);
+    Edit8->setText(FromLatin1(command.echo == Echo::Text ? sent : HexText(sent)));
+    // The result is not looked at: on a closed port the bytes are refused and
+    // the reply timeout reports the missing answer.
+    Comm1->SendData(sent.data(), static_cast<uint16_t>(sent.size()));
+    if (command.timer == ReplyTimer::None) return;
+    Exchange.PendingCode = command.pendingCode;
+    Exchange.TimeoutKind = command.timeoutKind;
+    if (command.timer == ReplyTimer::Set3000) Timer3->setInterval(kReplyTimeoutMs);
+    Timer3->setEnabled(true);
+    if (command.delayedClose) {
+        Timer4->setInterval(kDelayedCloseMs);
+        Timer4->setEnabled(true);
+    }
+}
+
+void TForm1::Button1Click()
+{
+    if (Exchange.PortOpen) {
+        Exchange.PortOpen = false;
+        Button1->setText(QStringLiteral("Open"));
+        Button6->setEnabled(false);
+        Comm1->ClosePort();
+        return;
+    }
+    Comm1->ClosePort();
+    Comm1->SetBaudRate(static_cast<uint32_t>(StrToIntInRange(Latin1(ComboBox11->currentText()), 1, INT_MAX, "Baud rate")));
+    Comm1->SetParity(ParityFromList(ComboBox10));
+    Comm1->SetCommName(Latin1(SPREALCOM->currentText()));
+    Comm1->SetOutx_XonXoffFlow(false);
+    Comm1->SetInx_XonXoffFlow(false);
+    Comm1->OpenPort();
+    Comm1->SetDtrControl(CheckBox2->isChecked() ? TDtrControl::DtrEnable : TDtrControl::DtrDisable);
+    Comm1->SetRtsControl(CheckBox1->isChecked() ? TRtsControl::RtsEnable : TRtsControl::RtsDisable);
+    Exchange.PortOpen = true;
+    Button1->setText(QStringLiteral("Close"));
+    Button6->setEnabled(true);
+}
+
+void TForm1::Button6Click()
+{
+    ClearBuffers();
+    SendCommand(CommunicationQueryCommand());
+}
+
+void TForm1::Button23Click()
+{
+    ClearBuffers();
+    SendCommand(SystemParametersQueryCommand());
+}
+
+void TForm1::Edit14Change()
+{
+    Edit18->setText(Edit14->text());
+}
+
+void TForm1::Comm1ReceiveData(QObject*, const void* Buffer, uint16_t BufferLength)
+{
+    // The user interface is held before a chunk is looked at, so that a reply
+    // still arriving has time to follow it into the queue.
+    const auto holdMs = static_cast<unsigned long>(std::lround(kReceiveHoldMs * OneShotTimer::TimeScale()));
+    if (holdMs > 0) QThread::msleep(holdMs);
+
+    StoreChunk(Exchange, std::span<const uint8_t>(static_cast<const uint8_t*>(Buffer), BufferLength));
+    const ReceivePlan plan = PlanReceive(Exchange.PendingCode);
+    Memo10->setPlainText(FromLatin1(ReceiveBufferText(Exchange, plan.view)));
+    Timer3->setEnabled(false);
+    if (plan.startParseTick) Timer2->setEnabled(true);
+    if (plan.clearPending) Exchange.PendingCode = 0;
+}
+
+void TForm1::Timer2Timer()
+{
+    Timer2->setEnabled(false);
+    const TickPlan plan = PlanTick(Exchange.PendingCode);
+    if (plan.clearPending) Exchange.PendingCode = 0;
+    if (plan.clearTimeoutKind) Exchange.TimeoutKind = 0;
+    if (plan.stopReplyTimer) Timer3->setEnabled(false);
+    switch (plan.decoder) {
+    case Decoder::None:
+        break;
+    case Decoder::HartDevice:
+        DecodeHartIdentityReply(Exchange, Hart, Fields);
+        break;
+    case Decoder::HartVariables:
+        DecodeHartVariablesReply(Exchange, Fields, DecimalSeparator());
+        break;
+    case Decoder::CommQuery:
+        if (DecodeCommunicationQuery(Exchange.RxText))
+            for (const char* name : kCommunicationQueryEnables) Fields.Control(name)->setEnabled(true);
+        break;
+    case Decoder::SystemParams:
+        DecodeSystemParameters(Exchange.RxText, Fields);
+        break;
+    case Decoder::ModbusParams:
+        DecodeModbusParamsReply(Exchange.RxText, Fields);
+        break;
+    case Decoder::Monitoring:
+        DecodeMonitoringReply(Exchange.RxText, Fields);
+        break;
+    }
+}
+
+void TForm1::Timer3Timer()
+{
+    Timer3->setEnabled(false);
+    const TimeoutPlan plan = PlanTimeout(Exchange.TimeoutKind);
+    if (plan.setLabel68) Label68->setText(FromLatin1(plan.label68));
+    if (!plan.message.empty()) ShowMessage(plan.message);
+}
+
+void TForm1::Timer4Timer()
+{
+    Timer4->setEnabled(false);
+    Exchange.PortOpen = false;
+    Button1->setText(QStringLiteral("Open"));
+    Button6->setEnabled(false);
+    Comm1->ClosePort();
+}

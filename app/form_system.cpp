@@ -1,30 +1,96 @@
-// System parameter set commands, the module operation mode, the board serial number and the header commands.
+// System parameter set commands, the serial-number command and the two hidden header commands.
+#include <QComboBox>
+#include <QLineEdit>
+
+#include "system_commands.h"
 #include "tform1.h"
 
-void TForm1::Button5Click() {}
+using namespace ortiva;
 
-void TForm1::Button9Click() {}
+namespace {
+std::string Latin1(const QString& s) { return s.toLatin1().toStdString(); }
+}  // namespace
 
-void TForm1::Button29Click() {}
+void TForm1::Button5Click()
+{
+    ClearBuffers();
+    SendCommand(SetSerialACommand(ComboBox2->currentIndex(), ComboBox4->currentIndex()));
+}
 
-void TForm1::Button24Click() {}
+void TForm1::Button9Click()
+{
+    ClearBuffers();
+    SendCommand(SetSerialBCommand(ComboBox8->currentIndex(), ComboBox9->currentIndex()));
+}
 
-void TForm1::Button22Click() {}
+void TForm1::Button29Click()
+{
+    ClearBuffers();
+    SendCommand(SetSlaveAddressCommand(Latin1(Edit14->text())));
+}
 
-void TForm1::Button15Click() {}
+void TForm1::Button24Click()
+{
+    ClearBuffers();
+    SendCommand(SetModeCommand(ComboBox7->currentIndex()));
+}
 
-void TForm1::Button33Click() {}
+void TForm1::Button22Click()
+{
+    ClearBuffers();
+    SendCommand(SetModeCommand(ComboBox14->currentIndex()));
+}
 
-void TForm1::Button27Click() {}
+void TForm1::Button15Click()
+{
+    ClearBuffers();
+    SendCommand(SetReturnTimeACommand(RS485ADY->currentIndex()));
+}
 
-void TForm1::Button28Click() {}
+void TForm1::Button33Click()
+{
+    ClearBuffers();
+    SendCommand(SetReturnTimeBCommand(RS485BDY->currentIndex()));
+}
 
-void TForm1::Button32Click() {}
+void TForm1::Button27Click()
+{
+    ClearBuffers();
+    SendCommand(SetPollingIntervalCommand(Latin1(Edit6->text())));
+}
 
-void TForm1::Button30Click() {}
+void TForm1::Button28Click()
+{
+    ClearBuffers();
+    SendCommand(SetBaseAddressACommand(Latin1(ABadr->text())));
+}
 
-void TForm1::Label8DblClick() {}
+void TForm1::Button32Click()
+{
+    ClearBuffers();
+    SendCommand(SetBaseAddressBCommand(Latin1(BBadr->text())));
+}
 
-void TForm1::Label51DblClick() {}
+void TForm1::Button30Click()
+{
+    ClearBuffers();
+    SendCommand(ParameterInitializationCommand());
+}
 
-void TForm1::Button60Click() {}
+void TForm1::Label8DblClick()
+{
+    ClearBuffers();
+    SendCommand(Label8Command());
+}
+
+void TForm1::Label51DblClick()
+{
+    ClearBuffers();
+    SendCommand(Label51Command());
+}
+
+void TForm1::Button60Click()
+{
+    // Its own sequence: the buffers keep their text and no reply is awaited.
+    SendCommand(SerialNumberCommand(Latin1(PCBSN->text()), Latin1(JIANZHI->currentText())));
+}

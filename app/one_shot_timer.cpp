@@ -47,6 +47,13 @@ void OneShotTimer::setInterval(int ms)
     if (enabled_) start();  // a new interval counts from now
 }
 
+int OneShotTimer::remainingTime() const
+{
+    if (!enabled_) return -1;
+    const int real = timer_.remainingTime();
+    return real < 0 ? -1 : static_cast<int>(std::lround(real / g_timeScale));
+}
+
 void OneShotTimer::onTimeout()
 {
     enabled_ = false;

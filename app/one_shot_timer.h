@@ -25,6 +25,9 @@ public:
     void setInterval(int ms);
     int interval() const { return interval_; }
 
+    // Nominal milliseconds until it fires, -1 when disabled.
+    int remainingTime() const;
+
     // Runs after the timer has disabled itself (besides the fired() signal).
     void setHandler(std::function<void()> handler) { handler_ = std::move(handler); }
 

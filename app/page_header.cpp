@@ -17,7 +17,8 @@ namespace {
 QFont HeaderFont(const QFont& base, int pixels, bool bold)
 {
     QFont f = base;
-    f.setFamilies({QStringLiteral("Segoe UI"), QStringLiteral("Arial")});
+    f.setFamilies({QStringLiteral("Segoe UI"), QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                   QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica")});
     f.setPixelSize(pixels);
     f.setBold(bold);
     return f;

@@ -1,6 +1,6 @@
 // Page "MODBUS Parameter Configuration": the selected device's parameters on
-// top, custom HART parsing and the MODBUS test on the left, module mode, the
-// IEEE 754 calculator and the coefficients on the right.
+// top; below, custom HART parsing, the diagnostic tools (MODBUS test and IEEE
+// 754 calculator) and the module-wide settings (mode and coefficients).
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QTabWidget>
@@ -32,20 +32,20 @@ void TForm1::BuildModbusPage()
     {
         QWidget* b = GroupBox3;
         Label(DESIGN(Label38), b, QStringLiteral("Meter ID:"));
-        List(DESIGN(ComboBox41), b, Items({"Device 0", "Device 1", "Device 2", "Device 3", "Device 4"}), 0, 8);
+        List(DESIGN(ComboBox41), b, Items({"Device 0", "Device 1", "Device 2", "Device 3", "Device 4"}), 0, 0);
         Label(DESIGN(Label15), b, QStringLiteral("Enabled:"));
-        List(DESIGN(ComboBox6), b, Items({"Close", "Open"}), 0, 5);
+        List(DESIGN(ComboBox6), b, Items({"Close", "Open"}), 0, 0);
         Label(DESIGN(Label63), b, QStringLiteral("Device Mode:"));
-        List(DESIGN(ComboBox16), b, Items({"Secondary Master Device", "Master Device"}), 0, 19);
+        List(DESIGN(ComboBox16), b, Items({"Secondary Master Device", "Master Device"}), 0, 0);
         Label(DESIGN(Label64), b, QStringLiteral("Meter Type:"));
         List(DESIGN(ComboBox17), b,
              Items({"0)Custom Meter", "1)Currency Meter", "2)KROHEN_IFC070", "3)KROHEN_IFC300", "4)KROEN_IFC090",
                     "5)Siemens_MG500", "6)Siemens_FUS010", "7)Siemens_MASS600", "8)ABB_FIX100", "9)ABB_FMT200",
                     "10)MP3", "11)HT56", "12)F56", "13)3051AMV", "14)SIERRA", "15)Yokogawa", "16)Emerson",
                     "17)E+H_FU090", "18)EJX910 ", "19)Toshiba"}),
-             0, 15);
+             0, 0);
         Label(DESIGN(Label48), b, QStringLiteral("Preamble Lengh:"));
-        List(DESIGN(ComboBox34), b, Numbers(4, 9), 0, 2);
+        List(DESIGN(ComboBox34), b, Numbers(4, 9), 0, 0);
         Label(DESIGN(Label58), b, QStringLiteral("Buffer Clear Time:"));
         Edit(DESIGN(Edit1), b, QStringLiteral("060"), 4);
         Label(DESIGN(Label59), b, QStringLiteral("S"));
@@ -65,7 +65,7 @@ void TForm1::BuildModbusPage()
                                                       {Label48, ComboBox34}, {Label58, Edit1}};
         bool first = true;
         for (const auto& [label, field] : pairs) {
-            if (!first) polling->addSpacing(8);
+            if (!first) polling->addSpacing(4);
             first = false;
             polling->addWidget(label);
             polling->addWidget(field);
@@ -86,11 +86,11 @@ void TForm1::BuildModbusPage()
         Label(DESIGN(Label28), b, QStringLiteral("40007:"));
         Label(DESIGN(Label72), b, QStringLiteral("Variable_4(RTU_ADR)"));
         Label(DESIGN(Label29), b, QStringLiteral("40009:"));
-        List(DESIGN(FAMOUT1), b, kFormatsA, 0, 21);
-        List(DESIGN(FAMOUT3), b, kFormatsB, 0, 21);
-        List(DESIGN(FAMOUT5), b, kFormatsC, 0, 21);
-        List(DESIGN(FAMOUT7), b, kFormatsC, 0, 21);
-        List(DESIGN(FAMOUT9), b, kFormatsC, 0, 21);
+        List(DESIGN(FAMOUT1), b, kFormatsA, 0, 0);
+        List(DESIGN(FAMOUT3), b, kFormatsB, 0, 0);
+        List(DESIGN(FAMOUT5), b, kFormatsC, 0, 0);
+        List(DESIGN(FAMOUT7), b, kFormatsC, 0, 0);
+        List(DESIGN(FAMOUT9), b, kFormatsC, 0, 0);
         Button(DESIGN(Button21), b, QStringLiteral("Set"));
         Describe(Button21, QStringLiteral("Set the device's output formats"));
         Label(DESIGN(HLabel1), b, QStringLiteral("00000"));
@@ -142,11 +142,11 @@ void TForm1::BuildModbusPage()
         QWidget* b = GroupBox13;
         QGridLayout* g = Grid(b);
         Label(DESIGN(Label9), b, QStringLiteral("Read Meter Command 1:"));
-        List(DESIGN(ComboBox28), b, kOpenFlags, 0, 7);
+        List(DESIGN(ComboBox28), b, kOpenFlags, 0, 0);
         Edit(DESIGN(Edit4), b, QString(), 0);
         Button(DESIGN(Button17), b, QStringLiteral("Set"));
         Label(DESIGN(Label10), b, QStringLiteral("Read Meter Command 2:"));
-        List(DESIGN(ComboBox29), b, kOpenFlags, 0, 7);
+        List(DESIGN(ComboBox29), b, kOpenFlags, 0, 0);
         Edit(DESIGN(Edit5), b, QString(), 0);
         Button(DESIGN(Button18), b, QStringLiteral("Set"));
         Buddy(Label9, Edit4);
@@ -194,9 +194,9 @@ void TForm1::BuildModbusPage()
         int r = 1;
         for (const Row& row : rows) {
             QLabel* label = Label(*row.label, row.labelName, GroupBox16, QString::fromLatin1(row.text));
-            QComboBox* command = List(*row.command, row.commandName, GroupBox16, kCommandNumbers, 0, 12);
+            QComboBox* command = List(*row.command, row.commandName, GroupBox16, kCommandNumbers, 0, 0);
             QLineEdit* start = Edit(*row.start, row.startName, GroupBox16, QString(), 3);
-            QComboBox* length = List(*row.length, row.lengthName, GroupBox16, kDataLengths, 0, 6);
+            QComboBox* length = List(*row.length, row.lengthName, GroupBox16, kDataLengths, 0, 0);
             Buddy(label, command);
             start->setAccessibleName(label->text() + QStringLiteral(" start address"));
             length->setAccessibleName(label->text() + QStringLiteral(" data length"));
@@ -208,22 +208,23 @@ void TForm1::BuildModbusPage()
         }
 
         Label(DESIGN(Label33), b, QStringLiteral("Address Bits:"));
-        List(DESIGN(ComboBox15), b, Numbers(3, 9), 5, 2);
+        List(DESIGN(ComboBox15), b, Numbers(3, 9), 5, 0);
         Button(DESIGN(Button12), b, QStringLiteral("Set"));
         Buddy(Label33, ComboBox15);
         Describe(Button12, QStringLiteral("Set the custom HART data parsing format"));
+        // Address bits beside the format grid; the format's Set button at the
+        // right edge, under the two Set buttons above it.
         auto* bits = new QGridLayout;
         bits->setHorizontalSpacing(6);
         bits->addWidget(Label33, 0, 0);
         bits->addWidget(ComboBox15, 0, 1);
         bits->setRowStretch(1, 1);
         bits->addWidget(Button12, 2, 0, 1, 2, Qt::AlignRight);
-
         auto* format = new QHBoxLayout;
         format->setSpacing(10);
         format->addWidget(GroupBox16);
-        format->addLayout(bits);
         format->addStretch(1);
+        format->addLayout(bits);
         g->addLayout(format, 2, 0, 1, 4);
     }
 
@@ -244,20 +245,20 @@ void TForm1::BuildModbusPage()
         Buddy(Label67, Edit20);
         g->addWidget(Label65, 0, 0);
         g->addWidget(Edit18, 0, 1);
-        g->addWidget(Label66, 0, 2);
-        g->addWidget(Edit19, 0, 3);
-        g->addWidget(Label67, 0, 4);
-        g->addWidget(Edit20, 0, 5);
-        g->addWidget(Button4, 0, 7);
-        g->setColumnStretch(6, 1);
+        g->addWidget(Label66, 1, 0);
+        g->addWidget(Edit19, 1, 1);
+        g->addWidget(Label67, 2, 0);
+        g->addWidget(Edit20, 2, 1);
+        g->addWidget(Button4, 2, 3);
+        g->setColumnStretch(2, 1);
     }
 
-    // ---- Right column.
+    // ---- Module-wide settings.
     Group(DESIGN(GroupBox11), page, QStringLiteral("Module Operation Mode"));
     {
         QGridLayout* g = Grid(GroupBox11);
         List(DESIGN(ComboBox14), GroupBox11,
-             Items({"0_Transparent Mode", "1_ModbusRtu Single mode", "2_ModbusRtu Multiple mode"}), 0, 18);
+             Items({"0_Transparent Mode", "1_ModbusRtu Single mode", "2_ModbusRtu Multiple mode"}), 0, 0);
         Button(DESIGN(Button22), GroupBox11, QStringLiteral("Set"));
         ComboBox14->setAccessibleName(QStringLiteral("Module Operation Mode"));
         Describe(Button22, QStringLiteral("Set the module operation mode"));
@@ -330,32 +331,36 @@ void TForm1::BuildModbusPage()
     SameWidth({Button17, Button18, Button12});
     SameWidth({Button22, Button2, Button19});
 
+    // Left: custom parsing of the selected device. Middle: the two
+    // diagnostic tools, the MODBUS test above the calculator that reads its
+    // values. Right: settings of the module as a whole.
     auto* left = new QVBoxLayout;
     left->setSpacing(6);
     left->addWidget(GroupBox13);
     left->addStretch(1);
-    left->addWidget(GroupBox19);
 
-    auto* rightA = new QVBoxLayout;
-    rightA->setSpacing(6);
-    rightA->addWidget(GroupBox11);
-    rightA->addWidget(GroupBox12);
-    rightA->addStretch(1);
-    auto* rightB = new QVBoxLayout;
-    rightB->setSpacing(6);
-    rightB->addWidget(GroupBox17);
-    rightB->addWidget(GroupBox23);
-    rightB->addStretch(1);
-    rightB->addWidget(Button31, 0, Qt::AlignRight);
+    auto* middle = new QVBoxLayout;
+    middle->setSpacing(6);
+    middle->addWidget(GroupBox19);
+    middle->addWidget(GroupBox12);
+    middle->addStretch(1);
+
+    auto* right = new QVBoxLayout;
+    right->setSpacing(6);
+    right->addWidget(GroupBox11);
+    right->addWidget(GroupBox17);
+    right->addWidget(GroupBox23);
+    right->addStretch(1);
+    right->addWidget(Button31, 0, Qt::AlignRight);
 
     auto* columns = new QHBoxLayout;
     columns->setSpacing(8);
     columns->addLayout(left, 1);
-    columns->addLayout(rightA);
-    columns->addLayout(rightB);
+    columns->addLayout(middle);
+    columns->addLayout(right);
 
     auto* pageLayout = new QVBoxLayout(page);
-    pageLayout->setContentsMargins(6, 6, 6, 6);
+    pageLayout->setContentsMargins(4, 4, 4, 4);
     pageLayout->setSpacing(6);
     pageLayout->addWidget(GroupBox3);
     pageLayout->addLayout(columns, 1);

@@ -114,7 +114,8 @@ void TForm1::BuildSystemPage()
     Group(DESIGN(GroupBoxPCBSN), page, QString());
     {
         QFont arial = GroupBoxPCBSN->font();
-        arial.setFamilies({QStringLiteral("Arial")});
+        arial.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
+                           QStringLiteral("Helvetica")});
         GroupBoxPCBSN->setFont(arial);
         QGridLayout* g = Grid(GroupBoxPCBSN);
         Label(DESIGN(Label89), GroupBoxPCBSN, QStringLiteral("PCBSN:"));

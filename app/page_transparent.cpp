@@ -164,8 +164,11 @@ void TForm1::BuildTransparentPage()
         g->addWidget(Label61, 0, 0);
         g->addWidget(Edit10, 0, 1);
         g->addWidget(Button20, 0, 2);
-        g->addWidget(Label13, 1, 1);
-        g->addWidget(Label62, 1, 1, Qt::AlignRight);
+        auto* hints = new QHBoxLayout;
+        hints->addWidget(Label13);
+        hints->addStretch(1);
+        hints->addWidget(Label62);
+        g->addLayout(hints, 1, 1);
         g->setColumnStretch(3, 1);
     }
 

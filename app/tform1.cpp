@@ -62,7 +62,8 @@ void TForm1::ApplyLook()
     // The design's font, where the system has it; Qt falls back to a similar one.
     QFont font;
     font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Tahoma"),
-                      QStringLiteral("Arial")});
+                      QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
+                      QStringLiteral("Helvetica")});
     font.setPixelSize(11);
     setFont(font);
 
@@ -72,10 +73,7 @@ void TForm1::ApplyLook()
     if (pal.color(QPalette::Window).lightness() >= 128) {
         const QColor silver(0xC0, 0xC0, 0xC0);
         pal.setColor(QPalette::Window, silver);
-        pal.setColor(QPalette::Light, silver.lighter(135));
-        pal.setColor(QPalette::Midlight, silver.lighter(115));
-        pal.setColor(QPalette::Mid, silver.darker(130));
-        pal.setColor(QPalette::Dark, silver.darker(160));
+        pal.setColor(QPalette::Button, silver);  // pages and group frames are drawn in the button colour
     }
     setPalette(pal);
     setAutoFillBackground(true);

@@ -14,6 +14,7 @@
 
 #include "exchange_rules.h"
 #include "form_fields.h"
+#include "hart_frames.h"
 
 class QCheckBox;
 class QComboBox;
@@ -39,6 +40,7 @@ public:
     OneShotTimer* Timer4 = nullptr;  // delayed close, set by its starters
     ortiva::ExchangeState Exchange;
     ortiva::FormFields Fields{this};  // the controls by design name, for decoders
+    ortiva::HartIdentity Hart;        // the instrument last read with HART command 0
 
     // ---- Header ------------------------------------------------------------
     QLabel* Image1;
@@ -395,6 +397,15 @@ public:
     void Button43Click();
     void Button69Click();
     void Button73Click();
+
+    // ---- The send sequence (form_link.cpp) ---------------------------------
+    // Step 1: empty the Send Buffer and the Receive Buffer.
+    void ClearBuffers();
+    // The rest: the frame into TxFrame, its echo, SendData, PendingCode and
+    // TimeoutKind, the reply timeout and, for "BA1"/"BA2", the delayed close.
+    void SendCommand(const ortiva::Command& command);
+    // The system's decimal separator, for float texts.
+    static std::string DecimalSeparator();
 
 private:
     void CreateComm();
