@@ -203,23 +203,41 @@ void TReadThread::Execute()
             const ssize_t got = ::read(FDevice, FBuffer + FCount, sizeof FBuffer - FCount);
             if (got > 0) {
                 const Clock::time_point now = Clock::now();
-                if (FCount == 0) {
-                    const uint64_t total =
-                        uint64_t{FTimeouts->TotalMultiplier.load(std::memory_order_relaxed)} * kReadChunkSize +
-                        FTimeouts->TotalConstant.load(std::memory_order_relaxed);
-                    totalDeadline = total != 0 ? now + std::chrono::milliseconds(total) : Clock::time_point::max();
-                }
-                const uint32_t interval = FTimeouts->Interval.load(std::memory_order_relaxed);
-                Clock::time_point silenceDeadline = Clock::time_point::max();
-                if (interval == UINT32_MAX) {
-                    silenceDeadline = now;
-                } else if (interval != 0) {
-                    silenceDeadline = now + std::chrono::milliseconds(interval);
-                }
-                chunkDeadline = std::min(totalDeadline, silenceDeadline);
+                bool freshChunk = FCount == 0;
                 FCount += static_cast<size_t>(got);
-                if (FCount == sizeof FBuffer && !HandOver()) {
+                // Full chunks go at once; what is left starts the next chunk.
+                size_t taken = 0;
+                while (FCount - taken >= kReadChunkSize) {
+                    if (!PostChunk(FBuffer + taken, kReadChunkSize)) {
+                        FCount = 0;
+                        break;
+                    }
+                    taken += kReadChunkSize;
+                }
+                if (FCount == 0) {
                     break;
+                }
+                if (taken > 0) {
+                    FCount -= taken;
+                    std::memmove(FBuffer, FBuffer + taken, FCount);
+                    freshChunk = true;
+                }
+                if (FCount > 0) {
+                    if (freshChunk) {
+                        const uint64_t total =
+                            uint64_t{FTimeouts->TotalMultiplier.load(std::memory_order_relaxed)} * kReadChunkSize +
+                            FTimeouts->TotalConstant.load(std::memory_order_relaxed);
+                        totalDeadline =
+                            total != 0 ? now + std::chrono::milliseconds(total) : Clock::time_point::max();
+                    }
+                    const uint32_t interval = FTimeouts->Interval.load(std::memory_order_relaxed);
+                    Clock::time_point silenceDeadline = Clock::time_point::max();
+                    if (interval == UINT32_MAX) {
+                        silenceDeadline = now;
+                    } else if (interval != 0) {
+                        silenceDeadline = now + std::chrono::milliseconds(interval);
+                    }
+                    chunkDeadline = std::min(totalDeadline, silenceDeadline);
                 }
                 continue;
             }
@@ -244,12 +262,15 @@ void TReadThread::Execute()
 
 bool TReadThread::HandOver()
 {
-    if (FCount == 0) {
-        return true;
-    }
-    CommNotice* chunk = CommNotice::Make(NoticeReceiveData, static_cast<uint32_t>(FCount), FBuffer,
-                                         static_cast<uint16_t>(FCount));
+    const size_t count = FCount;
     FCount = 0;
+    return count == 0 || PostChunk(FBuffer, count);
+}
+
+bool TReadThread::PostChunk(const uint8_t* bytes, size_t count)
+{
+    CommNotice* chunk =
+        CommNotice::Make(NoticeReceiveData, static_cast<uint32_t>(count), bytes, static_cast<uint16_t>(count));
     if (chunk == nullptr) {
         PostHangup();
         return false;

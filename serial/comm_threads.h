@@ -76,6 +76,7 @@ struct ReadTimeouts {
 };
 
 inline constexpr size_t kReadChunkSize = 2048;
+inline constexpr size_t kReadBufferSize = 4 * kReadChunkSize;
 
 // One send request as it travels through the transmit queue: a heap copy of
 // the bytes (one byte longer, ending in zero) and their count.
@@ -133,11 +134,15 @@ protected:
     void Execute() override;
 
 private:
+    // Posts the chunk under way, if any; false when the thread has to end.
     bool HandOver();
+    bool PostChunk(const uint8_t* bytes, size_t count);
     bool CheckLineEvents();
 
     const ortiva::ReadTimeouts* FTimeouts;
-    uint8_t FBuffer[ortiva::kReadChunkSize];
+    // Bytes read but not yet handed over. One read may take more than a
+    // chunk; the full chunks go at once and the rest waits here.
+    uint8_t FBuffer[ortiva::kReadBufferSize];
     size_t FCount = 0;
     bool FCounting = false;
     ortiva::LineCounters FCounters;

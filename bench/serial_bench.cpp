@@ -1,0 +1,404 @@
+// Receive throughput and idle cost of the serial component, over
+// pseudo-terminals.
+//
+//   serial_bench [megabytes=50] [idle-seconds=10] [rounds=5] [readers=bare,tcomm,qt]
+//
+// A producer process pushes the stream into the master side as fast as it
+// goes; three readers take it from the slave side in turn:
+//   bare   a blocking read() loop with a 2048-byte buffer (the machine's limit)
+//   TComm  OnReceiveData raised on the Qt user-interface thread
+//   Qt     QSerialPort's readyRead/readAll on the same thread (reference)
+// The readers take turns for the given number of rounds, and each figure is
+// the median over the rounds (other work on the machine moves single runs a
+// lot). For each: bytes/s, CPU seconds per MB spent by this process (the
+// producer is not counted), bytes lost and bytes that arrived wrong. Then an open
+// TComm on a silent line: voluntary context switches of its two threads per
+// second; and the process's CPU use after the line's other side has gone.
+#include "tcomm.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QSerialPort>
+#include <QTimer>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr size_t kPeriod = 4093;         // the stream repeats with a prime period
+constexpr size_t kProducerWrite = 65536;  // bytes per write of the producer
+constexpr int kStallMs = 3000;           // no byte for this long ends a run
+
+std::vector<char> MakePattern()
+{
+    std::vector<char> pattern(kPeriod + kProducerWrite);
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        pattern[i] = static_cast<char>((i % kPeriod) * 131 % 256);
+    }
+    return pattern;
+}
+
+const std::vector<char> kPattern = MakePattern();
+
+// Counts what arrived and checks it against the stream's pattern.
+struct Tally {
+    size_t received = 0;
+    size_t wrong = 0;
+
+    void Add(const char* bytes, size_t count)
+    {
+        while (count > 0) {
+            const size_t piece = std::min(count, kProducerWrite);
+            if (std::memcmp(bytes, kPattern.data() + received % kPeriod, piece) != 0) {
+                for (size_t i = 0; i < piece; ++i) {
+                    wrong += bytes[i] != kPattern[(received + i) % kPeriod];
+                }
+            }
+            received += piece;
+            bytes += piece;
+            count -= piece;
+        }
+    }
+};
+
+struct Pty {
+    int master = -1;
+    std::string path;
+
+    Pty()
+    {
+        master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
+            std::perror("posix_openpt");
+            std::exit(1);
+        }
+        char name[128];
+        ::ptsname_r(master, name, sizeof name);
+        path = name;
+    }
+    ~Pty() { Close(); }
+    void Close()
+    {
+        if (master >= 0) {
+            ::close(master);
+            master = -1;
+        }
+    }
+};
+
+// Writes `total` bytes of the pattern into the master side from a child
+// process, which then ends; the parent keeps its own master descriptor.
+pid_t StartProducer(int master, size_t total)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        size_t sent = 0;
+        while (sent < total) {
+            const size_t piece = std::min(kProducerWrite, total - sent);
+            const ssize_t put = ::write(master, kPattern.data() + sent % kPeriod, piece);
+            if (put < 0 && errno == EINTR) {
+                continue;
+            }
+            if (put <= 0) {
+                ::_exit(1);
+            }
+            sent += static_cast<size_t>(put);
+        }
+        ::_exit(0);
+    }
+    return child;
+}
+
+double CpuSeconds()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+struct Result {
+    double seconds = 0;
+    double cpu = 0;
+    size_t total = 0;
+    Tally tally;
+};
+
+// Medians over the rounds of one reader.
+struct Summary {
+    const char* name;
+    std::vector<double> rates;
+    std::vector<double> cpuPerMb;
+    size_t lost = 0;
+    size_t wrong = 0;
+
+    void Add(const Result& r)
+    {
+        rates.push_back(static_cast<double>(r.tally.received) / r.seconds);
+        cpuPerMb.push_back(r.cpu / (static_cast<double>(r.total) / 1e6));
+        lost += r.total - std::min(r.total, r.tally.received);
+        wrong += r.tally.wrong;
+    }
+    static double Median(std::vector<double> values)
+    {
+        if (values.empty()) {
+            return 0;
+        }
+        std::sort(values.begin(), values.end());
+        return values[values.size() / 2];
+    }
+    double Rate() const { return Median(rates); }
+    double Cpu() const { return Median(cpuPerMb); }
+    void Print() const
+    {
+        std::printf("%-8s %12.0f %12.4f %10zu %10zu\n", name, Rate(), Cpu(), lost, wrong);
+    }
+};
+
+void SetRaw(int fd)
+{
+    termios line{};
+    ::tcgetattr(fd, &line);
+    ::cfmakeraw(&line);
+    line.c_cc[VMIN] = 1;
+    line.c_cc[VTIME] = 0;
+    ::tcsetattr(fd, TCSANOW, &line);
+}
+
+Result RunBare(size_t total)
+{
+    Pty pty;
+    Result result{0, 0, total, {}};
+    const int fd = ::open(pty.path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    SetRaw(fd);
+    char buffer[2048];
+    const double cpu = CpuSeconds();
+    QElapsedTimer clock;
+    clock.start();
+    const pid_t producer = StartProducer(pty.master, total);
+    while (result.tally.received < total) {
+        pollfd wait{fd, POLLIN, 0};
+        if (::poll(&wait, 1, kStallMs) <= 0) {
+            break;
+        }
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got <= 0) {
+            break;
+        }
+        result.tally.Add(buffer, static_cast<size_t>(got));
+    }
+    result.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    result.cpu = CpuSeconds() - cpu;
+    ::waitpid(producer, nullptr, 0);
+    ::close(fd);
+    return result;
+}
+
+// Runs the loop until a handler quits it, or no byte has come for a while.
+void RunUntilQuitOrStalled(QEventLoop& loop, const Tally& tally)
+{
+    size_t seen = 0;
+    QElapsedTimer quiet;
+    quiet.start();
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (tally.received != seen) {
+            seen = tally.received;
+            quiet.restart();
+        } else if (quiet.elapsed() > kStallMs) {
+            loop.quit();
+        }
+    });
+    watch.start(200);
+    loop.exec();
+}
+
+Result RunTComm(size_t total)
+{
+    Pty pty;
+    Result result{0, 0, total, {}};
+    TComm comm;
+    comm.SetCommName(pty.path);
+    comm.SetOutx_XonXoffFlow(false);
+    comm.SetInx_XonXoffFlow(false);
+    QEventLoop loop;
+    comm.SetOnReceiveData([&](QObject*, const void* buffer, uint16_t length) {
+        result.tally.Add(static_cast<const char*>(buffer), length);
+        if (result.tally.received >= total) {
+            loop.quit();
+        }
+    });
+    comm.OpenPort();
+    const double cpu = CpuSeconds();
+    QElapsedTimer clock;
+    clock.start();
+    const pid_t producer = StartProducer(pty.master, total);
+    RunUntilQuitOrStalled(loop, result.tally);
+    result.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    result.cpu = CpuSeconds() - cpu;
+    comm.ClosePort();
+    ::waitpid(producer, nullptr, 0);
+    return result;
+}
+
+Result RunQSerialPort(size_t total)
+{
+    Pty pty;
+    Result result{0, 0, total, {}};
+    QSerialPort port;
+    port.setPortName(QString::fromStdString(pty.path));
+    if (!port.open(QIODevice::ReadWrite)) {
+        std::fprintf(stderr, "QSerialPort: %s\n", qPrintable(port.errorString()));
+        return result;
+    }
+    port.setBaudRate(9600);
+    QEventLoop loop;
+    QObject::connect(&port, &QSerialPort::readyRead, [&] {
+        const QByteArray bytes = port.readAll();
+        result.tally.Add(bytes.constData(), static_cast<size_t>(bytes.size()));
+        if (result.tally.received >= total) {
+            loop.quit();
+        }
+    });
+    const double cpu = CpuSeconds();
+    QElapsedTimer clock;
+    clock.start();
+    const pid_t producer = StartProducer(pty.master, total);
+    RunUntilQuitOrStalled(loop, result.tally);
+    result.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    result.cpu = CpuSeconds() - cpu;
+    port.close();
+    ::waitpid(producer, nullptr, 0);
+    return result;
+}
+
+// Voluntary context switches of the threads with the given names.
+long SwitchesOf(const std::vector<std::string>& names)
+{
+    long switches = 0;
+    DIR* dir = ::opendir("/proc/self/task");
+    while (const dirent* entry = dir != nullptr ? ::readdir(dir) : nullptr) {
+        const std::string base = std::string("/proc/self/task/") + entry->d_name;
+        std::ifstream commFile(base + "/comm");
+        std::string name;
+        std::getline(commFile, name);
+        if (std::find(names.begin(), names.end(), name) == names.end()) {
+            continue;
+        }
+        std::ifstream status(base + "/status");
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0) {
+                switches += std::stol(line.substr(line.find(':') + 1));
+            }
+        }
+    }
+    if (dir != nullptr) {
+        ::closedir(dir);
+    }
+    return switches;
+}
+
+void RunFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+double ProcessCpuSeconds()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const size_t megabytes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 50;
+    const int idleSeconds = argc > 2 ? std::atoi(argv[2]) : 10;
+    const size_t total = megabytes * 1000 * 1000;
+    const int rounds = std::max(1, argc > 3 ? std::atoi(argv[3]) : 5);
+    const std::string readers = argc > 4 ? argv[4] : "bare,tcomm,qt";
+    const auto wanted = [&](const char* reader) { return readers.find(reader) != std::string::npos; };
+    ::signal(SIGPIPE, SIG_IGN);
+
+    std::printf("%zu MB through a pseudo-terminal per run, producer writes %zu bytes at a time, "
+                "medians of %d rounds\n",
+                megabytes, kProducerWrite, rounds);
+    Summary bare{"bare", {}, {}};
+    Summary tcomm{"TComm", {}, {}};
+    Summary qt{"Qt", {}, {}};
+    for (int round = 0; round < rounds; ++round) {
+        if (wanted("bare")) {
+            bare.Add(RunBare(total));
+        }
+        if (wanted("tcomm")) {
+            tcomm.Add(RunTComm(total));
+        }
+        if (wanted("qt")) {
+            qt.Add(RunQSerialPort(total));
+        }
+    }
+    std::printf("%-8s %12s %12s %10s %10s\n", "reader", "bytes/s", "CPU s/MB", "lost", "wrong");
+    for (const Summary* summary : {&bare, &tcomm, &qt}) {
+        if (!summary->rates.empty()) {
+            summary->Print();
+        }
+    }
+    if (!bare.rates.empty() && !tcomm.rates.empty() && !qt.rates.empty()) {
+        std::printf("TComm / bare throughput: %.2f; TComm / Qt CPU per MB: %.2f\n", tcomm.Rate() / bare.Rate(),
+                    tcomm.Cpu() / qt.Cpu());
+    }
+    if (idleSeconds <= 0) {
+        return 0;
+    }
+
+    // An open line with nothing on it.
+    Pty silent;
+    TComm comm;
+    int hangups = 0;
+    comm.SetCommName(silent.path);
+    comm.SetOnRequestHangup([&](QObject*) { ++hangups; });
+    comm.OpenPort();
+    RunFor(300);
+    const long before = SwitchesOf({"TReadThread", "TWriteThread"});
+    RunFor(idleSeconds * 1000);
+    const long after = SwitchesOf({"TReadThread", "TWriteThread"});
+    std::printf("silent open line, %d s: %.2f wake-ups/s of TComm's threads\n", idleSeconds,
+                static_cast<double>(after - before) / idleSeconds);
+
+    // The other side goes away.
+    silent.Close();
+    RunFor(300);
+    const double cpuBefore = ProcessCpuSeconds();
+    QElapsedTimer clock;
+    clock.start();
+    RunFor(3000);
+    const double share = (ProcessCpuSeconds() - cpuBefore) / (static_cast<double>(clock.nsecsElapsed()) / 1e9);
+    std::printf("after device loss (%d hangup notice%s), 3 s: %.3f %% CPU\n", hangups, hangups == 1 ? "" : "s",
+                share * 100);
+    comm.ClosePort();
+    return 0;
+}
