@@ -101,7 +101,7 @@ void Module::RestoreDefaults()
         dev.readings = readings;
     }
     devices[0].enabled = 1;
-    slots = {};
+    monitor_slots = {};
 }
 
 uint16_t Module::HoldingRegister(int index) const
@@ -231,7 +231,7 @@ bool Module::ApplySet(std::string_view key, std::string_view p, bool has_payload
         MonitorSlot slot;
         if (key.size() != 6 || key[4] != '0' || s < 0 || !ParseByteList(p, slot.on, slot.bytes))
             return false;
-        slots[s - 1] = slot;
+        monitor_slots[s - 1] = slot;
         return true;
     }
     if (d < 0)
@@ -427,7 +427,7 @@ std::string Module::DeviceReply(int d) const
 
 std::string Module::SlotReply(int s) const
 {
-    const MonitorSlot& slot = slots[s - 1];
+    const MonitorSlot& slot = monitor_slots[s - 1];
     return "RCAD" + std::string(1, DigitChar(s)) + ":" + ByteListText(slot.on, slot.bytes, options.bad_digit) + "#";
 }
 

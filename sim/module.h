@@ -121,7 +121,7 @@ public:
     ProductionData production;
     Coefficients coefficients;
     std::array<DeviceRecord, kDevices> devices;
-    std::array<MonitorSlot, kSlots> slots;
+    std::array<MonitorSlot, kSlots> monitor_slots;  // not "slots": the window's tests include this beside Qt
     HartInstrument hart;
     ModuleOptions options;
 

@@ -1,0 +1,184 @@
+// Opening the line, the two system queries, the timeouts and the delayed close,
+// tool against the simulated module.
+#include <QCheckBox>
+#include <QLabel>
+
+#include "bench.h"
+
+using ortiva::sim::SimOptions;
+
+class LinkEndToEnd : public QObject {
+    Q_OBJECT
+private slots:
+    void openCloseAndCommunicationQuery()
+    {
+        Bench b;
+        QVERIFY(b.Open());
+        QVERIFY(b.form->Button6->isEnabled());
+        // The query re-enables the command buttons it names.
+        b.form->Button16->setEnabled(false);
+        b.form->Button31->setEnabled(false);
+        b.form->Button6->click();
+        QCOMPARE(b.SendBuffer(), QStringLiteral("QQQ#QV#"));
+        QVERIFY(Bench::WaitFor([&] { return b.form->Button16->isEnabled() && b.form->Button31->isEnabled(); }));
+        QVERIFY(b.ReceiveBuffer().contains(QLatin1String("QV:")));
+        QCOMPARE(b.form->Exchange.PendingCode, 0);
+        QVERIFY(b.messages.texts().isEmpty());
+
+        b.form->Button1->click();
+        QCOMPARE(b.form->Button1->text(), QStringLiteral("Open"));
+        QVERIFY(!b.form->Button6->isEnabled());
+        QVERIFY(!b.form->Exchange.PortOpen);
+        // And once more: a fresh open of the same line works.
+        QVERIFY(b.Open());
+        b.form->Button23->click();
+        QVERIFY(Bench::WaitFor([&] { return b.ReceiveBuffer().contains(QLatin1String("QX")); }));
+    }
+
+    void systemParametersFillThePage()
+    {
+        Bench b;
+        b.sim.WithModule([](ortiva::sim::Module& m) {
+            m.system.baud_a = 7;
+            m.system.parity_a = 2;
+            m.system.baud_b = 1;
+            m.system.parity_b = 1;
+            m.system.mode = 4;
+            m.system.slave_address = 247;
+            m.system.return_time_a = 0;
+            m.system.return_time_b = 5;
+            m.system.poll_interval = 50;
+            m.system.base_a = 100;
+            m.system.base_b = 200;
+        });
+        QVERIFY(b.Open());
+        b.form->Button23->click();
+        QCOMPARE(b.SendBuffer(), QStringLiteral("QQQ#QX#"));
+        QVERIFY(Bench::WaitFor([&] { return b.form->BBadr->text() == QLatin1String("00200"); }));
+        QCOMPARE(b.form->ComboBox2->currentText(), QStringLiteral("115200"));
+        QCOMPARE(b.form->ComboBox4->currentText(), QStringLiteral("Even"));
+        QCOMPARE(b.form->ComboBox8->currentText(), QStringLiteral("2400"));
+        QCOMPARE(b.form->ComboBox9->currentText(), QStringLiteral("Odd"));
+        QCOMPARE(b.form->ComboBox7->currentIndex(), 4);
+        QCOMPARE(b.form->ComboBox14->currentIndex(), -1);  // three items only
+        QCOMPARE(b.form->Edit14->text(), QStringLiteral("247"));
+        QCOMPARE(b.form->Edit18->text(), QStringLiteral("247"));  // follows the slave address
+        QCOMPARE(b.form->RS485ADY->currentIndex(), 0);
+        QCOMPARE(b.form->RS485BDY->currentIndex(), 5);
+        QCOMPARE(b.form->Edit6->text(), QStringLiteral("050"));
+        QCOMPARE(b.form->ABadr->text(), QStringLiteral("00100"));
+        QCOMPARE(b.form->Exchange.PendingCode, 202);  // stays: a later chunk is decoded again
+        QVERIFY(b.messages.texts().isEmpty());
+    }
+
+    void eachTimeoutReport()
+    {
+        SimOptions o;
+        o.line.no_reply = true;
+        Bench b(o);
+        QVERIFY(b.Open());
+        b.form->Button6->click();
+        QVERIFY(b.WaitForMessage(QStringLiteral("Connection timed out!")));
+        b.form->Button23->click();
+        QVERIFY(b.WaitForMessage(QStringLiteral("Parameter Query Timeout!")));
+        QCOMPARE(b.form->Label68->text(), QString());
+        b.form->Button30->click();
+        QVERIFY(b.WaitForMessage(QStringLiteral("!")));
+        QCOMPARE(b.form->Label68->text(), QStringLiteral("Set timeout"));
+        QCOMPARE(b.messages.texts(), (QStringList{"Connection timed out!", "Parameter Query Timeout!", "!"}));
+    }
+
+    void queriesOnAClosedPortTimeOut()
+    {
+        Bench b;
+        b.form->Button23->click();  // never opened: the bytes are refused
+        QVERIFY(b.WaitForMessage(QStringLiteral("Parameter Query Timeout!")));
+        QCOMPARE(b.sim.RequestsHandled(), size_t(0));
+    }
+
+    void lateReplyIsStillDecoded()
+    {
+        SimOptions o;
+        o.line.delay_ms = int(3000 * kTimeScale) + 400;  // well after the reply timeout
+        Bench b(o);
+        b.sim.WithModule([](ortiva::sim::Module& m) { m.system.slave_address = 42; });
+        QVERIFY(b.Open());
+        b.form->Button23->click();
+        QVERIFY(b.WaitForMessage(QStringLiteral("Parameter Query Timeout!")));
+        QVERIFY(Bench::WaitFor([&] { return b.form->Edit14->text() == QLatin1String("042"); }));
+    }
+
+    void splitReplyIsDecodedFromOneChunk()
+    {
+        SimOptions o;
+        o.line.split_ms = 400;  // well over the 100 ms that ends a chunk
+        Bench b(o);
+        b.sim.WithModule([](ortiva::sim::Module& m) {
+            m.system.slave_address = 9;
+            m.system.base_b = 777;
+        });
+        const QString edit14Before = b.form->Edit14->text();
+        QVERIFY(b.Open());
+        b.form->Button23->click();
+        // The Receive Buffer shows the latest chunk only: the reply's second half.
+        QVERIFY(Bench::WaitFor([&] { return b.ReceiveBuffer().endsWith(QLatin1String("#")); }));
+        Bench::Settle(1500);
+        QVERIFY(!b.ReceiveBuffer().startsWith(QLatin1String("QX")));
+        // Neither half holds both "QX" and the base addresses at its end.
+        QVERIFY(b.form->BBadr->text() != QLatin1String("00777"));
+        QVERIFY(b.messages.texts().isEmpty() || b.messages.texts().first().contains(QLatin1String("not a valid integer")));
+        Q_UNUSED(edit14Before);
+    }
+
+    void conversionErrorKeepsWhatWasFilled()
+    {
+        SimOptions o;
+        o.module.bad_digit = true;  // a letter in the XY1 field
+        Bench b(o);
+        b.sim.WithModule([](ortiva::sim::Module& m) {
+            m.system.slave_address = 12;
+            m.system.poll_interval = 77;
+        });
+        QVERIFY(b.Open());
+        b.form->Button23->click();
+        QVERIFY(Bench::WaitFor([&] { return !b.messages.texts().isEmpty(); }));
+        const auto& shown = b.messages.messages().front();
+        QCOMPARE(shown.kind, ortiva::RecordedMessage::Kind::Error);
+        QVERIFY2(shown.text.endsWith(QLatin1String("is not a valid integer value.")), qPrintable(shown.text));
+        QCOMPARE(b.form->Edit14->text(), QStringLiteral("012"));  // before XY1: applied
+        QVERIFY(b.form->Edit6->text() != QLatin1String("077"));   // after XY1: untouched
+    }
+
+    void openFailuresAreReported()
+    {
+        Bench b;
+        b.form->SPREALCOM->setEditText(QStringLiteral("/dev/ortiva-no-such-port"));
+        b.form->Button1->click();
+        QCOMPARE(b.messages.texts(), QStringList{QStringLiteral("Error opening serial port.")});
+        QCOMPARE(b.form->Button1->text(), QStringLiteral("Open"));
+        QVERIFY(!b.form->Exchange.PortOpen);
+
+        b.messages.clear();
+        b.form->ComboBox11->setEditText(QStringLiteral("96OO"));
+        QVERIFY(!b.Open());
+        QCOMPARE(b.messages.texts(), QStringList{QStringLiteral("'96OO' is not a valid integer value.")});
+    }
+
+    void serialSetClosesThePortTwoSecondsLater()
+    {
+        Bench b;
+        QVERIFY(b.Open());
+        b.form->ComboBox8->setCurrentIndex(7);
+        b.form->ComboBox9->setCurrentIndex(2);
+        b.form->Button9->click();
+        QCOMPARE(b.SendBuffer(), QStringLiteral("QQS#BA2:72#"));
+        QVERIFY(Bench::WaitFor([&] { return !b.form->Exchange.PortOpen; }));
+        QCOMPARE(b.form->Button1->text(), QStringLiteral("Open"));
+        QVERIFY(!b.form->Button6->isEnabled());
+        QVERIFY(b.form->Button23->isEnabled());
+        QCOMPARE(b.sim.WithModule([](ortiva::sim::Module& m) { return m.system.baud_b * 10 + m.system.parity_b; }), 72);
+    }
+};
+
+QTEST_MAIN(LinkEndToEnd)
+#include "link_e2e_test.moc"
