@@ -207,14 +207,12 @@ void TReadThread::Execute()
                 FCount += static_cast<size_t>(got);
                 // Full chunks go at once; what is left starts the next chunk.
                 size_t taken = 0;
-                while (FCount - taken >= kReadChunkSize) {
-                    if (!PostChunk(FBuffer + taken, kReadChunkSize)) {
-                        FCount = 0;
-                        break;
-                    }
+                bool posted = true;
+                while (posted && FCount - taken >= kReadChunkSize) {
+                    posted = PostChunk(FBuffer + taken, kReadChunkSize);
                     taken += kReadChunkSize;
                 }
-                if (FCount == 0) {
+                if (!posted) {
                     break;
                 }
                 if (taken > 0) {

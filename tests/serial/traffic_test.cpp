@@ -167,6 +167,24 @@ TEST(CommSend, ClosingWhileAWriteWaitsForTheLineEndsWithoutAHangup)
     EXPECT_EQ(seen.empties, 1);
 }
 
+TEST(CommSend, AFullQueueRefusesRequestsAndClosingReleasesTheQueued)
+{
+    Pty pty;
+    pty.HoldSlave();
+    TComm comm;
+    OpenOn(comm, pty);
+    pty.StopOutput();
+    int accepted = 0;
+    int refused = 0;
+    for (int i = 0; i < 20000; ++i) {
+        (comm.SendData("x", 1) ? accepted : refused) += 1;
+    }
+    EXPECT_GT(accepted, 100);
+    EXPECT_GT(refused, 0);
+    comm.ClosePort();  // every queued copy is released here
+    EXPECT_TRUE(NoWorkerThreads());
+}
+
 TEST(CommDeviceLoss, OneHangupThenTheReceiveThreadIsGone)
 {
     Pty pty;
