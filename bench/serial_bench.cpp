@@ -38,6 +38,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -138,15 +139,19 @@ double CpuSeconds()
 struct Result {
     double seconds = 0;
     double cpu = 0;
+    double readerCpu = 0;  // TComm only: its receive thread's share
     size_t total = 0;
     Tally tally;
 };
 
 // Medians over the rounds of one reader.
 struct Summary {
+    explicit Summary(const char* label) : name(label) {}
+
     const char* name;
     std::vector<double> rates;
     std::vector<double> cpuPerMb;
+    std::vector<double> readerCpuPerMb;
     size_t lost = 0;
     size_t wrong = 0;
 
@@ -154,6 +159,7 @@ struct Summary {
     {
         rates.push_back(static_cast<double>(r.tally.received) / r.seconds);
         cpuPerMb.push_back(r.cpu / (static_cast<double>(r.total) / 1e6));
+        readerCpuPerMb.push_back(r.readerCpu / (static_cast<double>(r.total) / 1e6));
         lost += r.total - std::min(r.total, r.tally.received);
         wrong += r.tally.wrong;
     }
@@ -173,6 +179,39 @@ struct Summary {
     }
 };
 
+// CPU seconds used so far by the threads with the given name.
+double ThreadCpuSeconds(const std::string& wanted)
+{
+    double seconds = 0;
+    DIR* dir = ::opendir("/proc/self/task");
+    while (const dirent* entry = dir != nullptr ? ::readdir(dir) : nullptr) {
+        const std::string base = std::string("/proc/self/task/") + entry->d_name;
+        std::ifstream commFile(base + "/comm");
+        std::string name;
+        std::getline(commFile, name);
+        if (name != wanted) {
+            continue;
+        }
+        std::ifstream statFile(base + "/stat");
+        std::string stat;
+        std::getline(statFile, stat);
+        // Fields after the name in parentheses; utime and stime are the 12th and 13th of them.
+        std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+        std::string field;
+        double ticks = 0;
+        for (int i = 1; i <= 13 && fields >> field; ++i) {
+            if (i >= 12) {
+                ticks += std::stod(field);
+            }
+        }
+        seconds += ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
+    }
+    if (dir != nullptr) {
+        ::closedir(dir);
+    }
+    return seconds;
+}
+
 void SetRaw(int fd)
 {
     termios line{};
@@ -186,7 +225,8 @@ void SetRaw(int fd)
 Result RunBare(size_t total)
 {
     Pty pty;
-    Result result{0, 0, total, {}};
+    Result result;
+    result.total = total;
     const int fd = ::open(pty.path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     SetRaw(fd);
     char buffer[2048];
@@ -234,7 +274,8 @@ void RunUntilQuitOrStalled(QEventLoop& loop, const Tally& tally)
 Result RunTComm(size_t total)
 {
     Pty pty;
-    Result result{0, 0, total, {}};
+    Result result;
+    result.total = total;
     TComm comm;
     comm.SetCommName(pty.path);
     comm.SetOutx_XonXoffFlow(false);
@@ -254,6 +295,7 @@ Result RunTComm(size_t total)
     RunUntilQuitOrStalled(loop, result.tally);
     result.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
     result.cpu = CpuSeconds() - cpu;
+    result.readerCpu = ThreadCpuSeconds("TReadThread");
     comm.ClosePort();
     ::waitpid(producer, nullptr, 0);
     return result;
@@ -262,7 +304,8 @@ Result RunTComm(size_t total)
 Result RunQSerialPort(size_t total)
 {
     Pty pty;
-    Result result{0, 0, total, {}};
+    Result result;
+    result.total = total;
     QSerialPort port;
     port.setPortName(QString::fromStdString(pty.path));
     if (!port.open(QIODevice::ReadWrite)) {
@@ -347,9 +390,9 @@ int main(int argc, char** argv)
     std::printf("%zu MB through a pseudo-terminal per run, producer writes %zu bytes at a time, "
                 "medians of %d rounds\n",
                 megabytes, kProducerWrite, rounds);
-    Summary bare{"bare", {}, {}};
-    Summary tcomm{"TComm", {}, {}};
-    Summary qt{"Qt", {}, {}};
+    Summary bare{"bare"};
+    Summary tcomm{"TComm"};
+    Summary qt{"Qt"};
     for (int round = 0; round < rounds; ++round) {
         if (wanted("bare")) {
             bare.Add(RunBare(total));
@@ -366,6 +409,9 @@ int main(int argc, char** argv)
         if (!summary->rates.empty()) {
             summary->Print();
         }
+    }
+    if (!tcomm.rates.empty()) {
+        std::printf("of TComm's CPU per MB, its receive thread: %.4f s/MB\n", Summary::Median(tcomm.readerCpuPerMb));
     }
     if (!bare.rates.empty() && !tcomm.rates.empty() && !qt.rates.empty()) {
         std::printf("TComm / bare throughput: %.2f; TComm / Qt CPU per MB: %.2f\n", tcomm.Rate() / bare.Rate(),
