@@ -87,6 +87,17 @@ void RaisePriority(int steps)
     }
 }
 
+// The moment `ms` milliseconds after `now`; 0 and spans beyond any sensible
+// wait mean no limit.
+Clock::time_point After(Clock::time_point now, uint64_t ms)
+{
+    constexpr uint64_t kLongest = uint64_t{1} << 32;  // about 50 days
+    if (ms == 0 || ms > kLongest) {
+        return Clock::time_point::max();
+    }
+    return now + std::chrono::milliseconds(ms);
+}
+
 int PollTimeoutUntil(Clock::time_point deadline)
 {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -222,19 +233,12 @@ void TReadThread::Execute()
                 }
                 if (FCount > 0) {
                     if (freshChunk) {
-                        const uint64_t total =
-                            uint64_t{FTimeouts->TotalMultiplier.load(std::memory_order_relaxed)} * kReadChunkSize +
-                            FTimeouts->TotalConstant.load(std::memory_order_relaxed);
-                        totalDeadline =
-                            total != 0 ? now + std::chrono::milliseconds(total) : Clock::time_point::max();
+                        totalDeadline = After(now, uint64_t{FTimeouts->TotalMultiplier.load(std::memory_order_relaxed)} *
+                                                           kReadChunkSize +
+                                                       FTimeouts->TotalConstant.load(std::memory_order_relaxed));
                     }
                     const uint32_t interval = FTimeouts->Interval.load(std::memory_order_relaxed);
-                    Clock::time_point silenceDeadline = Clock::time_point::max();
-                    if (interval == UINT32_MAX) {
-                        silenceDeadline = now;
-                    } else if (interval != 0) {
-                        silenceDeadline = now + std::chrono::milliseconds(interval);
-                    }
+                    const Clock::time_point silenceDeadline = interval == UINT32_MAX ? now : After(now, interval);
                     chunkDeadline = std::min(totalDeadline, silenceDeadline);
                 }
                 continue;
