@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -30,6 +31,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent)
     outer->setContentsMargins(8, 4, 8, 6);
     outer->setSpacing(4);
     outer->addLayout(BuildHeader());
+    if (!Image1->pixmap().isNull()) setWindowIcon(QIcon(Image1->pixmap()));
 
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));

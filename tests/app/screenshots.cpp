@@ -1,8 +1,10 @@
 // Grabs each page of the main window as PNG files, for looking at the layout:
 //   QT_QPA_PLATFORM=offscreen [QT_SCALE_FACTOR=1.5] ortiva-shots <folder> [suffix]
-// writes <folder>/page<N>_<suffix>.png for the six pages.
+// writes <folder>/page<N>_<suffix>.png for the six pages (a suffix containing
+// "dark" shows the window under a dark desktop palette).
 #include <QApplication>
 #include <QDir>
+#include <QPalette>
 #include <QPixmap>
 #include <QFontInfo>
 #include <QGroupBox>
@@ -23,6 +25,15 @@ int main(int argc, char* argv[])
     const QString folder = QString::fromLocal8Bit(argv[1]);
     const QString suffix = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("100");
     QDir().mkpath(folder);
+    if (suffix.contains(QStringLiteral("dark"))) {
+        // A dark desktop theme, to see that the window keeps it readable.
+        QPalette dark(QColor(0x35, 0x35, 0x35));
+        dark.setColor(QPalette::WindowText, Qt::white);
+        dark.setColor(QPalette::Text, Qt::white);
+        dark.setColor(QPalette::ButtonText, Qt::white);
+        dark.setColor(QPalette::Base, QColor(0x25, 0x25, 0x25));
+        QApplication::setPalette(dark);
+    }
 
     TForm1 form;
     form.show();

@@ -10,7 +10,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QApplication>
 #include <QTest>
+
+#include <cstdlib>
 
 #include <memory>
 
@@ -98,6 +101,8 @@ private slots:
     void timersExchangeAndPortAtStart();
     void clearBufferKeepsTheSendBuffer();
     void picturesAreShown();
+    void themeColours_data();
+    void themeColours();
     void layoutIsTidy();
 };
 
@@ -335,6 +340,31 @@ void WindowTest::picturesAreShown()
         QCOMPARE(label->pixmap().size(), size);
         QCOMPARE(label->size(), size);
     }
+}
+
+void WindowTest::themeColours_data()
+{
+    QTest::addColumn<QColor>("desktop");
+    QTest::addColumn<QColor>("window");
+    QTest::newRow("light desktop: silver") << QColor(0xEF, 0xEF, 0xEF) << QColor(0xC0, 0xC0, 0xC0);
+    QTest::newRow("dark desktop keeps its colour") << QColor(0x35, 0x35, 0x35) << QColor(0x35, 0x35, 0x35);
+}
+
+void WindowTest::themeColours()
+{
+    QFETCH(QColor, desktop);
+    QFETCH(QColor, window);
+    const QPalette saved = QApplication::palette();
+    QPalette theme(desktop);  // derives text colours that read on this window colour
+    QApplication::setPalette(theme);
+    TForm1 themed;
+    QApplication::setPalette(saved);
+    const QPalette pal = themed.palette();
+    QCOMPARE(pal.color(QPalette::Window), window);
+    QCOMPARE(pal.color(QPalette::WindowText), theme.color(QPalette::WindowText));
+    // Text stays readable on the background it is drawn on.
+    QVERIFY(std::abs(pal.color(QPalette::Window).lightness() - pal.color(QPalette::WindowText).lightness()) > 100);
+    QVERIFY(std::abs(pal.color(QPalette::Base).lightness() - pal.color(QPalette::Text).lightness()) > 100);
 }
 
 // At the design size every page fits: no control smaller than it needs to
