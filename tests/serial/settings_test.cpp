@@ -1,43 +1,10 @@
-// Line settings: defaults, what each setter does to an open line (read back
-// from the line itself), and which setters leave the line alone.
+// Line settings: what opening and each setter do to the line (read back from
+// the line itself), and which setters leave the line alone.
 #include "serial_test_support.h"
 
 using namespace serial_test;
 
 namespace {
-
-TEST(CommSettings, DefaultsOfANewComponent)
-{
-    TComm comm;
-    EXPECT_EQ(comm.CommName(), "COM2");
-    EXPECT_EQ(comm.BaudRate(), 9600u);
-    EXPECT_FALSE(comm.ParityCheck());
-    EXPECT_FALSE(comm.Outx_CtsFlow());
-    EXPECT_FALSE(comm.Outx_DsrFlow());
-    EXPECT_EQ(comm.DtrControl(), TDtrControl::DtrEnable);
-    EXPECT_FALSE(comm.DsrSensitivity());
-    EXPECT_TRUE(comm.TxContinueOnXoff());
-    EXPECT_TRUE(comm.Outx_XonXoffFlow());
-    EXPECT_TRUE(comm.Inx_XonXoffFlow());
-    EXPECT_FALSE(comm.ReplaceWhenParityError());
-    EXPECT_FALSE(comm.IgnoreNullChar());
-    EXPECT_EQ(comm.RtsControl(), TRtsControl::RtsEnable);
-    EXPECT_EQ(comm.XonLimit(), 500);
-    EXPECT_EQ(comm.XoffLimit(), 500);
-    EXPECT_EQ(comm.ByteSize(), TByteSize::_8);
-    EXPECT_EQ(comm.Parity(), TParity::None);
-    EXPECT_EQ(comm.StopBits(), TStopBits::_1);
-    EXPECT_EQ(comm.XonChar(), 17);
-    EXPECT_EQ(comm.XoffChar(), 19);
-    EXPECT_EQ(comm.ReplacedChar(), 0);
-    EXPECT_EQ(comm.ReadIntervalTimeout(), 100u);
-    EXPECT_EQ(comm.ReadTotalTimeoutMultiplier(), 0u);
-    EXPECT_EQ(comm.ReadTotalTimeoutConstant(), 0u);
-    EXPECT_EQ(comm.WriteTotalTimeoutMultiplier(), 0u);
-    EXPECT_EQ(comm.WriteTotalTimeoutConstant(), 0u);
-    EXPECT_FALSE(comm.OnReceiveData());
-    EXPECT_FALSE(comm.IsOpen());
-}
 
 TEST(CommSettings, OpeningPutsTheLineInRawModeWithTheStoredSettings)
 {
