@@ -35,8 +35,9 @@ void TForm1::BuildSystemPage()
                            "COM12"}),
                     0, 12);
         Label(DESIGN(Label26), GroupBox1, QStringLiteral("Baud:"));
+        // The PC's own rates; the last is the module's top rate, 115200.
         TypableList(DESIGN(ComboBox11), GroupBox1,
-                    Items({"1200", "2400", "4800", "9600", "19200", "38400", "57600", "15200"}), 3, 7);
+                    Items({"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"}), 3, 7);
         Label(DESIGN(Label25), GroupBox1, QStringLiteral("Parity:"));
         TypableList(DESIGN(ComboBox10), GroupBox1, kParities, 0, 5);
         Button(DESIGN(Button1), GroupBox1, QStringLiteral("Open"));

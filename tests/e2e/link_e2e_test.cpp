@@ -3,6 +3,8 @@
 #include <QCheckBox>
 #include <QLabel>
 
+#include "tcomm.h"
+
 #include "bench.h"
 
 using ortiva::sim::SimOptions;
@@ -29,8 +31,10 @@ private slots:
         QCOMPARE(b.form->Button1->text(), QStringLiteral("Open"));
         QVERIFY(!b.form->Button6->isEnabled());
         QVERIFY(!b.form->Exchange.PortOpen);
-        // And once more: a fresh open of the same line works.
+        // And once more, at the top rate: a fresh open of the same line works.
+        b.form->ComboBox11->setCurrentIndex(7);
         QVERIFY(b.Open());
+        QCOMPARE(b.form->Comm1->BaudRate(), 115200u);
         b.form->Button23->click();
         QVERIFY(Bench::WaitFor([&] { return b.ReceiveBuffer().contains(QLatin1String("QX")); }));
     }
