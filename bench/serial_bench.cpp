@@ -5,7 +5,7 @@
 //
 // A producer process pushes the stream into the master side as fast as it
 // goes; three readers take it from the slave side in turn:
-//   bare   a blocking read() loop with a 2048-byte buffer (the machine's limit)
+//   bare   a loop of blocking read()s as large as the line gives (the machine's limit)
 //   TComm  OnReceiveData raised on the Qt user-interface thread
 //   Qt     QSerialPort's readyRead/readAll on the same thread (reference)
 // The readers take turns for the given number of rounds, and each figure is
@@ -222,6 +222,7 @@ void SetRaw(int fd)
     ::tcsetattr(fd, TCSANOW, &line);
 }
 
+// Blocking reads as large as the line gives; 3 s of silence ends the run.
 Result RunBare(size_t total)
 {
     Pty pty;
@@ -229,21 +230,22 @@ Result RunBare(size_t total)
     result.total = total;
     const int fd = ::open(pty.path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     SetRaw(fd);
-    char buffer[2048];
+    termios line{};
+    ::tcgetattr(fd, &line);
+    line.c_cc[VMIN] = 0;
+    line.c_cc[VTIME] = kStallMs / 100;
+    ::tcsetattr(fd, TCSANOW, &line);
+    std::vector<char> buffer(kProducerWrite);
     const double cpu = CpuSeconds();
     QElapsedTimer clock;
     clock.start();
     const pid_t producer = StartProducer(pty.master, total);
     while (result.tally.received < total) {
-        pollfd wait{fd, POLLIN, 0};
-        if (::poll(&wait, 1, kStallMs) <= 0) {
-            break;
-        }
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        const ssize_t got = ::read(fd, buffer.data(), buffer.size());
         if (got <= 0) {
             break;
         }
-        result.tally.Add(buffer, static_cast<size_t>(got));
+        result.tally.Add(buffer.data(), static_cast<size_t>(got));
     }
     result.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
     result.cpu = CpuSeconds() - cpu;
