@@ -11,17 +11,15 @@
 
 namespace ortiva {
 
-namespace {
-QString Latin1(const std::string& text)
+QString TextOfBytes(const std::string& bytes)
 {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
-std::string Bytes(const QString& text)
+std::string BytesOfText(const QString& text)
 {
     return text.toLatin1().toStdString();
 }
-}  // namespace
 
 void SelectIndex(QComboBox* box, int index)
 {
@@ -60,13 +58,13 @@ void FormFields::SetText(std::string_view control, const std::string& text)
 {
     QWidget* w = Control(control);
     if (auto* edit = qobject_cast<QLineEdit*>(w))
-        edit->setText(Latin1(text));
+        edit->setText(TextOfBytes(text));
     else if (auto* label = qobject_cast<QLabel*>(w))
-        label->setText(Latin1(text));
+        label->setText(TextOfBytes(text));
     else if (auto* memo = qobject_cast<QPlainTextEdit*>(w))
-        memo->setPlainText(Latin1(text));
+        memo->setPlainText(TextOfBytes(text));
     else if (auto* box = qobject_cast<QComboBox*>(w); box && box->isEditable())
-        box->setEditText(Latin1(text));
+        box->setEditText(TextOfBytes(text));
     else
         throw std::invalid_argument(std::string(control) + " has no text");
 }
@@ -93,11 +91,11 @@ int FormFields::Index(std::string_view control) const
 std::string FormFields::Text(std::string_view control) const
 {
     QWidget* w = Control(control);
-    if (auto* edit = qobject_cast<QLineEdit*>(w)) return Bytes(edit->text());
-    if (auto* label = qobject_cast<QLabel*>(w)) return Bytes(label->text());
-    if (auto* memo = qobject_cast<QPlainTextEdit*>(w)) return Bytes(memo->toPlainText());
-    if (auto* box = qobject_cast<QComboBox*>(w)) return Bytes(box->currentText());
-    if (auto* button = qobject_cast<QAbstractButton*>(w)) return Bytes(button->text());
+    if (auto* edit = qobject_cast<QLineEdit*>(w)) return BytesOfText(edit->text());
+    if (auto* label = qobject_cast<QLabel*>(w)) return BytesOfText(label->text());
+    if (auto* memo = qobject_cast<QPlainTextEdit*>(w)) return BytesOfText(memo->toPlainText());
+    if (auto* box = qobject_cast<QComboBox*>(w)) return BytesOfText(box->currentText());
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) return BytesOfText(button->text());
     return {};
 }
 

@@ -11,10 +11,16 @@
 #include <QHash>
 #include <QString>
 
+#include <string>
+
 class QComboBox;
 class QWidget;
 
 namespace ortiva {
+
+// What the window shows and sends is one character per byte.
+QString TextOfBytes(const std::string& bytes);
+std::string BytesOfText(const QString& text);
 
 class FormFields : public FieldSink {
 public:

@@ -12,21 +12,20 @@
 using namespace ortiva;
 
 namespace {
-std::string Latin1(const QString& s) { return s.toLatin1().toStdString(); }
-HartAddressChoice Choice(const QComboBox* box) { return {box->currentIndex(), Latin1(box->currentText())}; }
+HartAddressChoice Choice(const QComboBox* box) { return {box->currentIndex(), BytesOfText(box->currentText())}; }
 }  // namespace
 
 void TForm1::Button14Click()
 {
     Comm1->SetRtsControl(TRtsControl::RtsEnable);
     ClearBuffers();
-    SendCommand(HartAddressSetCommand(Hart, Latin1(Edit9->text()), ComboBox42->currentIndex(), Choice(ComboBox27)));
+    SendCommand(HartAddressSetCommand(Hart, BytesOfText(Edit9->text()), ComboBox42->currentIndex(), Choice(ComboBox27)));
 }
 
 void TForm1::Button20Click()
 {
     ClearBuffers();
-    const HartManualResult r = HartManualCommand(Latin1(Edit10->text()), Latin1(Edit9->text()));
+    const HartManualResult r = HartManualCommand(BytesOfText(Edit10->text()), BytesOfText(Edit9->text()));
     if (!r.ok()) {
         ShowMessage(r.message);
         return;
@@ -51,11 +50,11 @@ void TForm1::Button7Click()
 {
     ClearBuffers();
     for (const char* edit : kHartIdentityEdits) Fields.SetText(edit, "");
-    SendCommand(HartDeviceQueryCommand(Hart, Latin1(Edit9->text()), ComboBox42->currentIndex(), Choice(ComboBox30)));
+    SendCommand(HartDeviceQueryCommand(Hart, BytesOfText(Edit9->text()), ComboBox42->currentIndex(), Choice(ComboBox30)));
 }
 
 void TForm1::Button16Click()
 {
     ClearBuffers();
-    SendCommand(HartVariablesQueryCommand(Hart, Latin1(Edit9->text()), ComboBox42->currentIndex()));
+    SendCommand(HartVariablesQueryCommand(Hart, BytesOfText(Edit9->text()), ComboBox42->currentIndex()));
 }

@@ -29,8 +29,6 @@ using namespace ortiva;
 
 namespace {
 
-std::string Latin1(const QString& s) { return s.toLatin1().toStdString(); }
-QString FromLatin1(const std::string& s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
 
 // The PC-side parity from the parity list: its item, or a typed name.
 TParity ParityFromList(const QComboBox* box)
@@ -45,7 +43,7 @@ TParity ParityFromList(const QComboBox* box)
     if (typed == QLatin1String("none") || typed == QLatin1String("n")) return TParity::None;
     if (typed == QLatin1String("odd") || typed == QLatin1String("o")) return TParity::Odd;
     if (typed == QLatin1String("even") || typed == QLatin1String("e")) return TParity::Even;
-    throw EInputError("Parity: '" + Latin1(box->currentText()) + "' is not None, Odd or Even");
+    throw EInputError("Parity: '" + BytesOfText(box->currentText()) + "' is not None, Odd or Even");
 }
 
 }  // namespace
@@ -68,7 +66,7 @@ void TForm1::SendCommand(const Command& command)
         sent.assign(command.bytes.begin(), command.bytes.end());  // built directly, TxFrame is not used
     else
         sent = PlaceInTxFrame(Exchange, command.bytes);
-    Edit8->setText(FromLatin1(command.echo == Echo::Text ? sent : HexText(sent)));
+    Edit8->setText(TextOfBytes(command.echo == Echo::Text ? sent : HexText(sent)));
     // The result is not looked at: on a closed port the bytes are refused and
     // the reply timeout reports the missing answer.
     Comm1->SendData(sent.data(), static_cast<uint16_t>(sent.size()));
@@ -93,9 +91,9 @@ void TForm1::Button1Click()
         return;
     }
     Comm1->ClosePort();
-    Comm1->SetBaudRate(static_cast<uint32_t>(StrToIntInRange(Latin1(ComboBox11->currentText()), 1, INT_MAX, "Baud rate")));
+    Comm1->SetBaudRate(static_cast<uint32_t>(StrToIntInRange(BytesOfText(ComboBox11->currentText()), 1, INT_MAX, "Baud rate")));
     Comm1->SetParity(ParityFromList(ComboBox10));
-    Comm1->SetCommName(Latin1(SPREALCOM->currentText()));
+    Comm1->SetCommName(BytesOfText(SPREALCOM->currentText()));
     Comm1->SetOutx_XonXoffFlow(false);
     Comm1->SetInx_XonXoffFlow(false);
     Comm1->OpenPort();
@@ -132,7 +130,7 @@ void TForm1::Comm1ReceiveData(QObject*, const void* Buffer, uint16_t BufferLengt
 
     StoreChunk(Exchange, std::span<const uint8_t>(static_cast<const uint8_t*>(Buffer), BufferLength));
     const ReceivePlan plan = PlanReceive(Exchange.PendingCode);
-    Memo10->setPlainText(FromLatin1(ReceiveBufferText(Exchange, plan.view)));
+    Memo10->setPlainText(TextOfBytes(ReceiveBufferText(Exchange, plan.view)));
     Timer3->setEnabled(false);
     if (plan.startParseTick) Timer2->setEnabled(true);
     if (plan.clearPending) Exchange.PendingCode = 0;
@@ -174,7 +172,7 @@ void TForm1::Timer3Timer()
 {
     Timer3->setEnabled(false);
     const TimeoutPlan plan = PlanTimeout(Exchange.TimeoutKind);
-    if (plan.setLabel68) Label68->setText(FromLatin1(plan.label68));
+    if (plan.setLabel68) Label68->setText(TextOfBytes(plan.label68));
     if (!plan.message.empty()) ShowMessage(plan.message);
 }
 

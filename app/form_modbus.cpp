@@ -11,9 +11,6 @@
 
 using namespace ortiva;
 
-namespace {
-std::string Latin1(const QString& s) { return s.toLatin1().toStdString(); }
-}  // namespace
 
 void TForm1::ComboBox41Change()
 {
@@ -34,7 +31,7 @@ void TForm1::Button10Click()
 {
     ClearBuffers();
     SendCommand(HartPollingCommand(ComboBox41->currentIndex(), ComboBox6->currentIndex(), ComboBox16->currentIndex(),
-                                   ComboBox17->currentIndex(), ComboBox34->currentIndex(), Latin1(Edit1->text())));
+                                   ComboBox17->currentIndex(), ComboBox34->currentIndex(), BytesOfText(Edit1->text())));
 }
 
 void TForm1::Button21Click()
@@ -48,13 +45,13 @@ void TForm1::Button21Click()
 void TForm1::Button2Click()
 {
     ClearBuffers();
-    SendCommand(Variable1CoefficientCommand(ComboBox18->currentIndex(), Latin1(Beilv->text())));
+    SendCommand(Variable1CoefficientCommand(ComboBox18->currentIndex(), BytesOfText(Beilv->text())));
 }
 
 void TForm1::Button19Click()
 {
     ClearBuffers();
-    SendCommand(VariableCoefficientsCommand(Latin1(xishu2->text()), Latin1(xishu3->text()), Latin1(xishu4->text())));
+    SendCommand(VariableCoefficientsCommand(BytesOfText(xishu2->text()), BytesOfText(xishu3->text()), BytesOfText(xishu4->text())));
 }
 
 void TForm1::ComboBox17Change()
@@ -62,38 +59,41 @@ void TForm1::ComboBox17Change()
     ApplyMeterTypeChange(Fields, ComboBox17->currentIndex());
 }
 
-void TForm1::Button17Click()
+namespace {
+
+// Read meter command 1 or 2 of the selected device.
+void SetReadMeterCommand(TForm1& form, int command, const QComboBox* openFlag, const QLineEdit* bytes)
 {
-    ClearBuffers();
-    const ReadMeterCommandResult r =
-        ReadMeterCommand(ComboBox41->currentIndex(), 1, ComboBox28->currentIndex(), Latin1(Edit4->text()));
+    form.ClearBuffers();
+    const ReadMeterCommandResult r = ReadMeterCommand(form.ComboBox41->currentIndex(), command,
+                                                      openFlag->currentIndex(), BytesOfText(bytes->text()));
     if (!r.ok()) {
         ShowMessage(r.message);
         return;
     }
-    SendCommand(r.command);
+    form.SendCommand(r.command);
+}
+
+}  // namespace
+
+void TForm1::Button17Click()
+{
+    SetReadMeterCommand(*this, 1, ComboBox28, Edit4);
 }
 
 void TForm1::Button18Click()
 {
-    ClearBuffers();
-    const ReadMeterCommandResult r =
-        ReadMeterCommand(ComboBox41->currentIndex(), 2, ComboBox29->currentIndex(), Latin1(Edit5->text()));
-    if (!r.ok()) {
-        ShowMessage(r.message);
-        return;
-    }
-    SendCommand(r.command);
+    SetReadMeterCommand(*this, 2, ComboBox29, Edit5);
 }
 
 void TForm1::Button12Click()
 {
     ClearBuffers();
     const std::array<ParsingRow, 4> rows = {{
-        {RADCOM1->currentIndex(), Latin1(READADR1->text()), READLG1->currentIndex()},
-        {RADCOM3->currentIndex(), Latin1(READADR3->text()), READLG3->currentIndex()},
-        {RADCOM5->currentIndex(), Latin1(READADR5->text()), READLG5->currentIndex()},
-        {RADCOM7->currentIndex(), Latin1(READADR7->text()), READLG7->currentIndex()},
+        {RADCOM1->currentIndex(), BytesOfText(READADR1->text()), READLG1->currentIndex()},
+        {RADCOM3->currentIndex(), BytesOfText(READADR3->text()), READLG3->currentIndex()},
+        {RADCOM5->currentIndex(), BytesOfText(READADR5->text()), READLG5->currentIndex()},
+        {RADCOM7->currentIndex(), BytesOfText(READADR7->text()), READLG7->currentIndex()},
     }};
     SendCommand(ParsingFormatCommand(ComboBox41->currentIndex(), ComboBox15->currentIndex(), rows));
 }
@@ -101,13 +101,13 @@ void TForm1::Button12Click()
 void TForm1::Button4Click()
 {
     ClearBuffers();
-    SendCommand(ModbusTestCommand(Latin1(Edit18->text()), Latin1(Edit19->text()), Latin1(Edit20->text())));
+    SendCommand(ModbusTestCommand(BytesOfText(Edit18->text()), BytesOfText(Edit19->text()), BytesOfText(Edit20->text())));
 }
 
 void TForm1::Button13Click()
 {
     // A local calculation: nothing is sent and the exchange is not touched.
-    const CalculatorResult r = Calculate(Latin1(Edit7->text()), DecimalSeparator());
+    const CalculatorResult r = Calculate(BytesOfText(Edit7->text()), DecimalSeparator());
     if (!r.ok()) {
         ShowMessage(r.message);
         return;

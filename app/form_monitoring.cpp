@@ -16,7 +16,7 @@ void SetSlot(TForm1& form, int slot)
     const auto* check = static_cast<QCheckBox*>(form.Fields.Control(c.checkBox));
     const auto* edit = static_cast<QLineEdit*>(form.Fields.Control(c.edit));
     form.ClearBuffers();
-    const MonitoringSetResult r = MonitoringSetCommand(slot, check->isChecked(), edit->text().toLatin1().toStdString());
+    const MonitoringSetResult r = MonitoringSetCommand(slot, check->isChecked(), BytesOfText(edit->text()));
     if (!r.ok()) {
         ShowMessage(r.message);
         return;

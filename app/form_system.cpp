@@ -7,9 +7,6 @@
 
 using namespace ortiva;
 
-namespace {
-std::string Latin1(const QString& s) { return s.toLatin1().toStdString(); }
-}  // namespace
 
 void TForm1::Button5Click()
 {
@@ -26,7 +23,7 @@ void TForm1::Button9Click()
 void TForm1::Button29Click()
 {
     ClearBuffers();
-    SendCommand(SetSlaveAddressCommand(Latin1(Edit14->text())));
+    SendCommand(SetSlaveAddressCommand(BytesOfText(Edit14->text())));
 }
 
 void TForm1::Button24Click()
@@ -56,19 +53,19 @@ void TForm1::Button33Click()
 void TForm1::Button27Click()
 {
     ClearBuffers();
-    SendCommand(SetPollingIntervalCommand(Latin1(Edit6->text())));
+    SendCommand(SetPollingIntervalCommand(BytesOfText(Edit6->text())));
 }
 
 void TForm1::Button28Click()
 {
     ClearBuffers();
-    SendCommand(SetBaseAddressACommand(Latin1(ABadr->text())));
+    SendCommand(SetBaseAddressACommand(BytesOfText(ABadr->text())));
 }
 
 void TForm1::Button32Click()
 {
     ClearBuffers();
-    SendCommand(SetBaseAddressBCommand(Latin1(BBadr->text())));
+    SendCommand(SetBaseAddressBCommand(BytesOfText(BBadr->text())));
 }
 
 void TForm1::Button30Click()
@@ -92,5 +89,5 @@ void TForm1::Label51DblClick()
 void TForm1::Button60Click()
 {
     // Its own sequence: the buffers keep their text and no reply is awaited.
-    SendCommand(SerialNumberCommand(Latin1(PCBSN->text()), Latin1(JIANZHI->currentText())));
+    SendCommand(SerialNumberCommand(BytesOfText(PCBSN->text()), BytesOfText(JIANZHI->currentText())));
 }
