@@ -92,6 +92,36 @@ private slots:
         QCOMPARE(b.messages.texts(), (QStringList{"Connection timed out!", "Parameter Query Timeout!", "!"}));
     }
 
+    void aSecondCommandKeepsTheEarlierDeadline()
+    {
+        SimOptions o;
+        o.line.no_reply = true;
+        Bench b(o);
+        QVERIFY(b.Open());
+        b.form->Button30->click();  // a set command, timeout kind 3
+        QVERIFY(b.WaitForRequests(1));
+        Bench::Settle(1500);
+        const int left = b.form->Timer3->remainingTime();
+        b.form->Button23->click();  // a query while the reply timeout still runs
+        QVERIFY(b.form->Timer3->remainingTime() <= left);
+        // It fires at the first command's deadline with the report of the latest command.
+        QVERIFY(b.WaitForMessage(QStringLiteral("Parameter Query Timeout!")));
+        QCOMPARE(b.messages.texts(), QStringList{QStringLiteral("Parameter Query Timeout!")});
+    }
+
+    void overlongReplyIsReadByItsFirst255Characters()
+    {
+        SimOptions o;
+        o.line.long_reply = true;  // 600 bytes in one chunk
+        Bench b(o);
+        b.sim.WithModule([](ortiva::sim::Module& m) { m.system.slave_address = 88; });
+        QVERIFY(b.Open());
+        b.form->Button23->click();
+        QVERIFY(Bench::WaitFor([&] { return b.form->Edit14->text() == QLatin1String("088"); }));
+        QCOMPARE(b.ReceiveBuffer().size(), 255);
+        QCOMPARE(b.form->Exchange.RxText.size(), size_t(255));
+    }
+
     void queriesOnAClosedPortTimeOut()
     {
         Bench b;
