@@ -183,6 +183,24 @@ private slots:
         QVERIFY(b.form->Edit6->text() != QLatin1String("077"));   // after XY1: untouched
     }
 
+    void lineLostMidExchangeEndsInATimeout()
+    {
+        SimOptions o;
+        o.line.no_reply = true;  // the module takes the query and the line goes before any answer
+        Bench b(o);
+        QVERIFY(b.Open());
+        b.form->Button23->click();
+        QVERIFY(b.WaitForRequests(1));
+        b.sim.Stop();  // the other end of the line disappears
+        QVERIFY(b.WaitForMessage(QStringLiteral("Parameter Query Timeout!")));
+        // The tool goes on: more commands time out, and the port closes cleanly.
+        b.form->Button6->click();
+        QVERIFY(b.WaitForMessage(QStringLiteral("Connection timed out!")));
+        b.form->Button1->click();
+        QCOMPARE(b.form->Button1->text(), QStringLiteral("Open"));
+        QVERIFY(!b.form->Comm1->IsOpen());
+    }
+
     void openFailuresAreReported()
     {
         Bench b;
