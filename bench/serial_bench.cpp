@@ -11,7 +11,8 @@
 // The readers take turns for the given number of rounds, and each figure is
 // the median over the rounds (other work on the machine moves single runs a
 // lot). For each: bytes/s, CPU seconds per MB spent by this process (the
-// producer is not counted), bytes lost and bytes that arrived wrong. Then an open
+// producer is not counted), bytes lost, bytes that arrived wrong, and context
+// switches of this process per MB (how often its threads slept). Then an open
 // TComm on a silent line: voluntary context switches of its two threads per
 // second; and the process's CPU use after the line's other side has gone.
 #include "tcomm.h"
@@ -128,6 +129,14 @@ pid_t StartProducer(int master, size_t total)
     return child;
 }
 
+// Context switches of this process so far, voluntary and forced.
+long ContextSwitches()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_nvcsw + usage.ru_nivcsw;
+}
+
 double CpuSeconds()
 {
     rusage usage{};
@@ -140,6 +149,7 @@ struct Result {
     double seconds = 0;
     double cpu = 0;
     double readerCpu = 0;  // TComm only: its receive thread's share
+    long switches = 0;
     size_t total = 0;
     Tally tally;
 };
@@ -152,6 +162,7 @@ struct Summary {
     std::vector<double> rates;
     std::vector<double> cpuPerMb;
     std::vector<double> readerCpuPerMb;
+    std::vector<double> switchesPerMb;
     size_t lost = 0;
     size_t wrong = 0;
 
@@ -160,6 +171,7 @@ struct Summary {
         rates.push_back(static_cast<double>(r.tally.received) / r.seconds);
         cpuPerMb.push_back(r.cpu / (static_cast<double>(r.total) / 1e6));
         readerCpuPerMb.push_back(r.readerCpu / (static_cast<double>(r.total) / 1e6));
+        switchesPerMb.push_back(static_cast<double>(r.switches) / (static_cast<double>(r.total) / 1e6));
         lost += r.total - std::min(r.total, r.tally.received);
         wrong += r.tally.wrong;
     }
@@ -175,7 +187,7 @@ struct Summary {
     double Cpu() const { return Median(cpuPerMb); }
     void Print() const
     {
-        std::printf("%-8s %12.0f %12.4f %10zu %10zu\n", name, Rate(), Cpu(), lost, wrong);
+        std::printf("%-8s %12.0f %12.4f %10zu %10zu %12.0f\n", name, Rate(), Cpu(), lost, wrong, Median(switchesPerMb));
     }
 };
 
@@ -236,6 +248,7 @@ Result RunBare(size_t total)
     line.c_cc[VTIME] = kStallMs / 100;
     ::tcsetattr(fd, TCSANOW, &line);
     std::vector<char> buffer(kProducerWrite);
+    const long switches = ContextSwitches();
     const double cpu = CpuSeconds();
     QElapsedTimer clock;
     clock.start();
@@ -249,6 +262,7 @@ Result RunBare(size_t total)
     }
     result.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
     result.cpu = CpuSeconds() - cpu;
+    result.switches = ContextSwitches() - switches;
     ::waitpid(producer, nullptr, 0);
     ::close(fd);
     return result;
@@ -290,6 +304,7 @@ Result RunTComm(size_t total)
         }
     });
     comm.OpenPort();
+    const long switches = ContextSwitches();
     const double cpu = CpuSeconds();
     QElapsedTimer clock;
     clock.start();
@@ -297,6 +312,7 @@ Result RunTComm(size_t total)
     RunUntilQuitOrStalled(loop, result.tally);
     result.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
     result.cpu = CpuSeconds() - cpu;
+    result.switches = ContextSwitches() - switches;
     result.readerCpu = ThreadCpuSeconds("TReadThread");
     comm.ClosePort();
     ::waitpid(producer, nullptr, 0);
@@ -323,6 +339,7 @@ Result RunQSerialPort(size_t total)
             loop.quit();
         }
     });
+    const long switches = ContextSwitches();
     const double cpu = CpuSeconds();
     QElapsedTimer clock;
     clock.start();
@@ -330,6 +347,7 @@ Result RunQSerialPort(size_t total)
     RunUntilQuitOrStalled(loop, result.tally);
     result.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
     result.cpu = CpuSeconds() - cpu;
+    result.switches = ContextSwitches() - switches;
     port.close();
     ::waitpid(producer, nullptr, 0);
     return result;
@@ -406,7 +424,7 @@ int main(int argc, char** argv)
             qt.Add(RunQSerialPort(total));
         }
     }
-    std::printf("%-8s %12s %12s %10s %10s\n", "reader", "bytes/s", "CPU s/MB", "lost", "wrong");
+    std::printf("%-8s %12s %12s %10s %10s %12s\n", "reader", "bytes/s", "CPU s/MB", "lost", "wrong", "switches/MB");
     for (const Summary* summary : {&bare, &tcomm, &qt}) {
         if (!summary->rates.empty()) {
             summary->Print();

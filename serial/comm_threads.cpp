@@ -21,12 +21,6 @@ CommNotice::CommNotice(TCommNotice notice, uint32_t param, uint16_t count)
 {
 }
 
-CommNotice::~CommNotice()
-{
-    // Pairs with the posting thread when the notice is dropped unseen.
-    FPosted.load(std::memory_order_acquire);
-}
-
 CommNotice* CommNotice::Make(TCommNotice notice, uint32_t param, const uint8_t* bytes, uint16_t count)
 {
     // The bytes, and one zero byte after them, share the notice's block.
@@ -43,11 +37,39 @@ CommNotice* CommNotice::Make(TCommNotice notice, uint32_t param, const uint8_t* 
     return made;
 }
 
-void CommNoticeReceiver::Post(CommNotice* notice)
+CommNoticeReceiver::CommNoticeReceiver(QObject* parent) : QObject(parent)
 {
-    notice->FPosted.store(true, std::memory_order_release);
-    FPosted.fetch_add(1, std::memory_order_release);
-    QCoreApplication::postEvent(this, notice);
+    FSpareWake.store(new QEvent(kWakeEvent), std::memory_order_relaxed);
+}
+
+CommNoticeReceiver::~CommNoticeReceiver()
+{
+    // A wake-up event already posted is removed with the receiver by Qt.
+    delete FSpareWake.exchange(nullptr, std::memory_order_acquire);
+    CommNotice* incoming = FIncoming.exchange(nullptr, std::memory_order_acquire);
+    for (CommNotice* list : {FFirst, incoming}) {
+        while (list != nullptr) {
+            CommNotice* next = list->FNext;
+            delete list;
+            list = next;
+        }
+    }
+}
+
+bool CommNoticeReceiver::Push(CommNotice* notice)
+{
+    CommNotice* newest = FIncoming.load(std::memory_order_relaxed);
+    do {
+        notice->FNext = newest;
+    } while (!FIncoming.compare_exchange_weak(newest, notice, std::memory_order_acq_rel, std::memory_order_relaxed));
+    return newest == nullptr;
+}
+
+void CommNoticeReceiver::Wake()
+{
+    // The list was found empty: the receiver had taken everything before it,
+    // and had put the spare in place before taking.
+    QCoreApplication::postEvent(this, FSpareWake.exchange(nullptr, std::memory_order_acquire));
 }
 
 bool CommNoticeReceiver::Post(TCommNotice notice, uint32_t param)
@@ -58,6 +80,49 @@ bool CommNoticeReceiver::Post(TCommNotice notice, uint32_t param)
     }
     Post(made);
     return true;
+}
+
+bool CommNoticeReceiver::event(QEvent* e)
+{
+    if (e->type() == kWakeEvent) {
+        Deliver();
+        return true;
+    }
+    return QObject::event(e);
+}
+
+void CommNoticeReceiver::Deliver()
+{
+    // The spare first: the next push onto the emptied list posts it.
+    if (FSpareWake.load(std::memory_order_relaxed) == nullptr) {
+        FSpareWake.store(new QEvent(kWakeEvent), std::memory_order_release);
+    }
+    CommNotice* newest = FIncoming.exchange(nullptr, std::memory_order_acq_rel);
+    // Newest first: turn the list round and put it behind what is waiting.
+    CommNotice* oldest = nullptr;
+    CommNotice* last = newest;
+    while (newest != nullptr) {
+        CommNotice* next = newest->FNext;
+        newest->FNext = oldest;
+        oldest = newest;
+        newest = next;
+    }
+    if (oldest != nullptr) {
+        (FLast != nullptr ? FLast->FNext : FFirst) = oldest;
+        FLast = last;
+    }
+    // A handler may run a nested event loop, which may deliver again: each
+    // notice is unlinked before its handler runs.
+    while (FFirst != nullptr) {
+        CommNotice* notice = FFirst;
+        FFirst = notice->FNext;
+        if (FFirst == nullptr) {
+            FLast = nullptr;
+        }
+        notice->FNext = nullptr;
+        QCoreApplication::sendEvent(this, notice);
+        delete notice;
+    }
 }
 
 void SignalCloseEvent(int closeEvent)
@@ -74,6 +139,11 @@ using namespace ortiva;
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// While a stream flows, the receive thread wakes the user-interface thread
+// when the line has nothing more for the moment, and at the latest this long
+// after the first chunk it has not announced yet.
+constexpr auto kAnnounceWithin = std::chrono::milliseconds(2);
 
 // Worker priority relative to the process: the receive thread highest, the
 // transmit thread one step below. Needs the right to raise priority; without
@@ -128,6 +198,12 @@ void TCommThread::Resume()
     FResumed.notify_all();
 }
 
+void TCommThread::Terminate()
+{
+    FTerminated.store(true, std::memory_order_release);
+    SignalCloseEvent(FCloseEvent);
+}
+
 void TCommThread::WaitFor()
 {
     if (FThread.joinable()) {
@@ -173,6 +249,12 @@ TReadThread::~TReadThread()
 // read time of the chunk has run out, or the chunk holds 2048 bytes. An
 // interval of 0 sets no silence limit; 0xFFFFFFFF hands over whatever one
 // read returned. A chunk is never empty.
+//
+// After a read that brought bytes the thread reads again at once and waits
+// in poll() only when the line has nothing more: while a stream flows, one
+// system call per read instead of two. A read on a terminal with nothing
+// buffered first lets the driver finish moving bytes already on their way,
+// so it comes back empty only when the line really is.
 void TReadThread::Execute()
 {
     RaisePriority(2);
@@ -181,85 +263,103 @@ void TReadThread::Execute()
     pollfd waits[2] = {{FCloseEvent, POLLIN, 0}, {FDevice, POLLIN, 0}};
     Clock::time_point totalDeadline{};
     Clock::time_point chunkDeadline{};
-    for (;;) {
-        int timeout = -1;
-        if (FCount > 0) {
-            if (Clock::now() >= chunkDeadline) {
-                if (!HandOver()) {
-                    break;
-                }
-                continue;
+    bool readable = false;  // the last read brought bytes: read again before waiting
+    while (!Terminated()) {
+        if (FCount > 0 && Clock::now() >= chunkDeadline) {
+            if (!HandOver()) {
+                break;
             }
-            timeout = PollTimeoutUntil(chunkDeadline);
-        }
-        const int ready = ::poll(waits, 2, timeout);
-        if (ready < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            PostHangup();
-            break;
-        }
-        if (waits[0].revents != 0) {
-            break;  // closing: a chunk under way is discarded with the input
-        }
-        if (FCounting && !CheckLineEvents()) {
-            break;
-        }
-        if (ready == 0) {
             continue;
         }
-        const short events = waits[1].revents;
-        if (events & POLLIN) {
-            const ssize_t got = ::read(FDevice, FBuffer + FCount, sizeof FBuffer - FCount);
-            if (got > 0) {
-                const Clock::time_point now = Clock::now();
-                bool freshChunk = FCount == 0;
-                FCount += static_cast<size_t>(got);
-                // Full chunks go at once; what is left starts the next chunk.
-                size_t taken = 0;
-                bool posted = true;
-                while (posted && FCount - taken >= kReadChunkSize) {
-                    posted = PostChunk(FBuffer + taken, kReadChunkSize);
-                    taken += kReadChunkSize;
+        if (!readable) {
+            Announce();
+            const int timeout = FCount > 0 ? PollTimeoutUntil(chunkDeadline) : -1;
+            const int ready = ::poll(waits, 2, timeout);
+            if (ready < 0) {
+                if (errno == EINTR) {
+                    continue;
                 }
-                if (!posted) {
+                PostHangup();
+                break;
+            }
+            if (waits[0].revents != 0) {
+                break;  // closing: a chunk under way is discarded with the input
+            }
+            if (FCounting && !CheckLineEvents()) {
+                break;
+            }
+            if (ready == 0) {
+                continue;
+            }
+            const short events = waits[1].revents;
+            if ((events & POLLIN) == 0) {
+                if (events & (POLLHUP | POLLERR | POLLNVAL)) {
+                    if (HandOver()) {
+                        PostHangup();
+                    }
                     break;
                 }
-                if (taken > 0) {
-                    FCount -= taken;
-                    std::memmove(FBuffer, FBuffer + taken, FCount);
-                    freshChunk = true;
-                }
-                if (FCount > 0) {
-                    if (freshChunk) {
-                        totalDeadline = After(now, uint64_t{FTimeouts->TotalMultiplier.load(std::memory_order_relaxed)} *
-                                                           kReadChunkSize +
-                                                       FTimeouts->TotalConstant.load(std::memory_order_relaxed));
-                    }
-                    const uint32_t interval = FTimeouts->Interval.load(std::memory_order_relaxed);
-                    const Clock::time_point silenceDeadline = interval == UINT32_MAX ? now : After(now, interval);
-                    chunkDeadline = std::min(totalDeadline, silenceDeadline);
-                }
                 continue;
             }
-            if (got < 0 && (errno == EAGAIN || errno == EINTR)) {
-                continue;
-            }
-            // End of file or a read error: the line is gone.
-            if (HandOver()) {
-                PostHangup();
-            }
+        } else if (FCounting && !CheckLineEvents()) {
             break;
         }
-        if (events & (POLLHUP | POLLERR | POLLNVAL)) {
-            if (HandOver()) {
-                PostHangup();
+        const ssize_t got = ::read(FDevice, FBuffer + FCount, sizeof FBuffer - FCount);
+        if (got > 0) {
+            readable = true;
+            const Clock::time_point now = Clock::now();
+            if (FWakeOwed && now - FOwedSince >= kAnnounceWithin) {
+                Announce();
             }
-            break;
+            bool freshChunk = FCount == 0;
+            FCount += static_cast<size_t>(got);
+            // Full chunks go at once; what is left starts the next chunk.
+            size_t taken = 0;
+            bool posted = true;
+            while (posted && FCount - taken >= kReadChunkSize) {
+                posted = PostChunk(FBuffer + taken, kReadChunkSize);
+                taken += kReadChunkSize;
+            }
+            if (!posted) {
+                break;
+            }
+            if (taken > 0) {
+                FCount -= taken;
+                std::memmove(FBuffer, FBuffer + taken, FCount);
+                freshChunk = true;
+            }
+            if (FCount > 0) {
+                if (freshChunk) {
+                    totalDeadline = After(now, uint64_t{FTimeouts->TotalMultiplier.load(std::memory_order_relaxed)} *
+                                                       kReadChunkSize +
+                                                   FTimeouts->TotalConstant.load(std::memory_order_relaxed));
+                }
+                const uint32_t interval = FTimeouts->Interval.load(std::memory_order_relaxed);
+                const Clock::time_point silenceDeadline = interval == UINT32_MAX ? now : After(now, interval);
+                chunkDeadline = std::min(totalDeadline, silenceDeadline);
+            }
+            continue;
         }
+        readable = false;
+        if (got < 0 && (errno == EAGAIN || errno == EINTR)) {
+            continue;
+        }
+        // End of file or a read error: the line is gone.
+        if (HandOver()) {
+            PostHangup();
+        }
+        break;
     }
+    Announce();
     DiscardInput(FDevice);
+}
+
+void TReadThread::Announce()
+{
+    if (FWakeOwed) {
+        FWakeOwed = false;
+        FNotifyWindow->Wake();
+    }
 }
 
 bool TReadThread::HandOver()
@@ -277,7 +377,10 @@ bool TReadThread::PostChunk(const uint8_t* bytes, size_t count)
         PostHangup();
         return false;
     }
-    FNotifyWindow->Post(chunk);
+    if (FNotifyWindow->Push(chunk) && !FWakeOwed) {
+        FWakeOwed = true;
+        FOwedSince = Clock::now();
+    }
     return true;
 }
 

@@ -14,22 +14,22 @@
 #include <QObject>
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <thread>
 
 namespace ortiva {
 
-// A notice on its way to the user-interface thread. A received chunk travels
-// in the same allocation as the notice, followed by one zero byte, and is
-// released with it: after the handler has run, or unseen when the receiver is
-// destroyed first.
+// A notice on its way to the user-interface thread: an event of one of the
+// TCommNotice types. A received chunk travels in the same allocation as the
+// notice, followed by one zero byte, and is released with it: after the
+// handler has run, or unseen when the receiver is destroyed first.
 class CommNotice final : public QEvent {
 public:
     // Nullptr when memory is short.
     static CommNotice* Make(TCommNotice notice, uint32_t param, const uint8_t* bytes = nullptr,
                             uint16_t count = 0);
-    ~CommNotice() override;
 
     static void operator delete(void* block) { ::operator delete(block); }
 
@@ -43,27 +43,60 @@ private:
 
     uint32_t FParam;
     uint16_t FCount;
-    std::atomic<bool> FPosted{false};
+    CommNotice* FNext = nullptr;  // the next one in the receiver's queue
 };
 
 // The receiving end of the notices, living on the user-interface thread.
-// Posting orders the notice's contents before its delivery, also for
-// checkers that cannot see into the event queue's own locking.
+//
+// The worker threads push notices onto a lock-free list; only a push that
+// finds the list empty posts an event to wake the receiver. On that event
+// the receiver takes the whole list and delivers its notices one at a time,
+// oldest first, each as an event of its own type sent to itself. While a
+// stream flows, the user-interface thread wakes once for all chunks that
+// arrived since it last looked instead of once per chunk.
+//
+// Notices taken but not yet delivered wait in a queue of the receiver, so
+// that a handler running a nested event loop sees later notices only after
+// the ones before them.
 class CommNoticeReceiver : public QObject {
 public:
-    using QObject::QObject;
+    explicit CommNoticeReceiver(QObject* parent = nullptr);
+    // Releases notices not yet delivered. The worker threads must have ended.
+    ~CommNoticeReceiver() override;
 
-    // From a worker thread; from here on the notice belongs to the receiver.
-    void Post(CommNotice* notice);
+    // From any thread; from here on the notice belongs to the receiver.
+    void Post(CommNotice* notice)
+    {
+        if (Push(notice)) {
+            Wake();
+        }
+    }
+    // Queues the notice without waking the receiver. True when the queue was
+    // empty: the caller then owes the wake-up, and has to give it soon; until
+    // it does, whatever else is posted waits with the notice.
+    bool Push(CommNotice* notice);
+    // Wakes the receiver; once for each Push() that returned true.
+    void Wake();
     // Makes and posts a notice without bytes; false when it could not be made.
     bool Post(TCommNotice notice, uint32_t param = 0);
 
+    // The type of the wake-up event.
+    static constexpr QEvent::Type kWakeEvent = static_cast<QEvent::Type>(NoticeReceiveData - 1);
+
 protected:
-    // On the receiving thread, before a posted event is looked at.
-    void TakeDelivery() const { FPosted.load(std::memory_order_acquire); }
+    bool event(QEvent* e) override;
 
 private:
-    std::atomic<uint32_t> FPosted{0};
+    void Deliver();
+
+    // Pushed by the worker threads, newest first.
+    std::atomic<CommNotice*> FIncoming{nullptr};
+    // The wake-up event the next push onto an empty list posts. Made on this
+    // thread ahead of time, so that a worker thread never allocates one.
+    std::atomic<QEvent*> FSpareWake{nullptr};
+    // Taken from FIncoming, oldest first; this thread only.
+    CommNotice* FFirst = nullptr;
+    CommNotice* FLast = nullptr;
 };
 
 // The read timeouts as the receive thread applies them. The component writes
@@ -101,7 +134,10 @@ public:
     // throws std::system_error.
     void Create();
     void Resume();
-    // Waits for the thread to end; the close descriptor must be signalled first.
+    // Asks the thread to end: sets its stop flag and signals the close
+    // descriptor, which is shared by both threads and stays signalled.
+    void Terminate();
+    // Waits for the thread to end; Terminate() must have been called first.
     void WaitFor();
     // True once the thread body has returned.
     bool Finished() const { return FFinished.load(std::memory_order_acquire); }
@@ -110,6 +146,9 @@ protected:
     TCommThread(const char* name, int device, int closeEvent, ortiva::CommNoticeReceiver* notifyWindow);
     virtual void Execute() = 0;
     bool CloseSignalled() const;
+    // The stop flag: lets a thread that goes on without waiting (a stream
+    // that never pauses) see a close without asking the close descriptor.
+    bool Terminated() const { return FTerminated.load(std::memory_order_acquire); }
     void PostHangup() const;
 
     const int FDevice;
@@ -122,6 +161,7 @@ private:
     const char* const FName;
     std::thread FThread;
     std::atomic<bool> FResumed{false};
+    std::atomic<bool> FTerminated{false};
     std::atomic<bool> FFinished{false};
 };
 
@@ -136,7 +176,12 @@ protected:
 private:
     // Posts the chunk under way, if any; false when the thread has to end.
     bool HandOver();
+    // Queues the chunk; the receiver is woken by Announce().
     bool PostChunk(const uint8_t* bytes, size_t count);
+    // Wakes the receiver if a queued chunk still owes it the wake-up. Called
+    // before each wait, before the thread ends, and in a flowing stream a
+    // short time after the first chunk not announced yet.
+    void Announce();
     bool CheckLineEvents();
 
     const ortiva::ReadTimeouts* FTimeouts;
@@ -146,6 +191,8 @@ private:
     size_t FCount = 0;
     bool FCounting = false;
     ortiva::LineCounters FCounters;
+    bool FWakeOwed = false;
+    std::chrono::steady_clock::time_point FOwedSince;
 };
 
 class TWriteThread final : public TCommThread {

@@ -12,15 +12,14 @@
 using namespace ortiva;
 
 // The hidden receiver of the worker threads' notices. It belongs to the thread
-// that created the component; Qt delivers posted events to it in the order
-// they were posted and deletes those still pending when it is destroyed.
+// that created the component, delivers the notices to itself in the order
+// they were posted and releases those still pending when it is destroyed.
 class TCommNotifyWindow final : public CommNoticeReceiver {
 public:
     explicit TCommNotifyWindow(TComm* comm) : CommNoticeReceiver(comm), FComm(comm) {}
 
     bool event(QEvent* e) override
     {
-        TakeDelivery();
         const int type = e->type();
         if (type >= NoticeReceiveData && type <= NoticeSendDataEmpty) {
             if (const auto* notice = dynamic_cast<const CommNotice*>(e)) {
@@ -139,7 +138,7 @@ void TComm::StopReadThread()
     if (!FReadThread) {
         return;
     }
-    SignalCloseEvent(FCloseEvent);
+    FReadThread->Terminate();
     DiscardInput(FPortHandle);
     FReadThread->WaitFor();
     FReadThread.reset();
@@ -150,7 +149,7 @@ void TComm::StopWriteThread()
     if (!FWriteThread) {
         return;
     }
-    SignalCloseEvent(FCloseEvent);
+    FWriteThread->Terminate();
     DiscardOutput(FPortHandle);
     FWriteThread->WaitFor();
     FWriteThread.reset();

@@ -83,6 +83,38 @@ TEST(CommReceive, ALongStreamArrivesInOrderInChunksOfAtMost2048Bytes)
     }
 }
 
+// A handler that runs the event loop itself (as a message box does) while
+// more chunks arrive: the chunks already taken over come first, then the new
+// one, each once, whether the nested loop or the outer delivery raises them.
+TEST(CommReceive, ANestedEventLoopInAHandlerKeepsTheChunksInOrder)
+{
+    Pty pty;
+    TComm comm;
+    std::vector<std::string> chunks;
+    int depth = 0;
+    int deepest = 0;
+    comm.SetOnReceiveData([&](QObject*, const void* buffer, uint16_t length) {
+        chunks.emplace_back(static_cast<const char*>(buffer), length);
+        deepest = std::max(deepest, depth);
+        if (chunks.size() == 1) {
+            pty.Write("DDDD");
+            Sleep(500);  // DDDD becomes a chunk of its own and is posted meanwhile
+            ++depth;
+            Pump(300);
+            --depth;
+        }
+    });
+    OpenOn(comm, pty);
+    for (const char* piece : {"AAAA", "BBBB", "CCCC"}) {
+        pty.Write(piece);
+        Sleep(400);  // the event loop is not run: the chunks wait together
+    }
+    ASSERT_TRUE(PumpUntil([&] { return chunks.size() >= 4; }));
+    Pump(300);
+    EXPECT_EQ(chunks, (std::vector<std::string>{"AAAA", "BBBB", "CCCC", "DDDD"}));
+    EXPECT_EQ(deepest, 1) << "the later chunks are raised by the nested loop";
+}
+
 TEST(CommSend, ResultOfSendData)
 {
     Pty pty;
