@@ -148,4 +148,19 @@ void Describe(QWidget* w, const QString& what)
     w->setAccessibleDescription(what);
 }
 
+void AddSetRow(QGridLayout* grid, int row, std::initializer_list<QWidget*> fields, QPushButton* set)
+{
+    int column = 0;
+    for (QWidget* w : fields) grid->addWidget(w, row, column++);
+    grid->setColumnStretch(column, 1);
+    grid->addWidget(set, row, column + 1);
+}
+
+QGridLayout* SetRow(QWidget* group, std::initializer_list<QWidget*> fields, QPushButton* set)
+{
+    QGridLayout* g = Grid(group);
+    AddSetRow(g, 0, fields, set);
+    return g;
+}
+
 }  // namespace ortiva::build

@@ -55,6 +55,11 @@ void Buddy(QLabel* label, QWidget* control);
 // A grid with the compact margins every group uses.
 QGridLayout* Grid(QWidget* owner);
 
+// A row of a group: its fields from the left, then a stretch, then its Set
+// button at the right end. SetRow gives a group its grid with one such row.
+void AddSetRow(QGridLayout* grid, int row, std::initializer_list<QWidget*> fields, QPushButton* set);
+QGridLayout* SetRow(QWidget* group, std::initializer_list<QWidget*> fields, QPushButton* set);
+
 // Gives the widgets the width of the widest, so columns line up across groups.
 void SameWidth(std::initializer_list<QWidget*> widgets);
 

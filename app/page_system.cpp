@@ -63,7 +63,6 @@ void TForm1::BuildSystemPage()
     // ---- Left column: the module's serial sides and board data.
     Group(DESIGN(GroupBox4), page, QStringLiteral("RS232 / RS485A Serial Port Parameters"));
     {
-        QGridLayout* g = Grid(GroupBox4);
         Label(DESIGN(Label17), GroupBox4, QStringLiteral("Baud:"));
         List(DESIGN(ComboBox2), GroupBox4, kModuleBauds, 3, 7);
         Label(DESIGN(Label18), GroupBox4, QStringLiteral("Parity:"));
@@ -72,16 +71,10 @@ void TForm1::BuildSystemPage()
         Buddy(Label17, ComboBox2);
         Buddy(Label18, ComboBox4);
         Describe(Button5, QStringLiteral("Set the RS232 / RS485A baud rate and parity"));
-        g->addWidget(Label17, 0, 0);
-        g->addWidget(ComboBox2, 0, 1);
-        g->addWidget(Label18, 0, 2);
-        g->addWidget(ComboBox4, 0, 3);
-        g->addWidget(Button5, 0, 5);
-        g->setColumnStretch(4, 1);
+        SetRow(GroupBox4, {Label17, ComboBox2, Label18, ComboBox4}, Button5);
     }
     Group(DESIGN(GroupBox18), page, QStringLiteral("RS485B Serial Port Parameters"));
     {
-        QGridLayout* g = Grid(GroupBox18);
         Label(DESIGN(Label54), GroupBox18, QStringLiteral("Baud:"));
         List(DESIGN(ComboBox8), GroupBox18, kModuleBauds, 3, 7);
         Label(DESIGN(Label56), GroupBox18, QStringLiteral("Parity:"));
@@ -90,27 +83,17 @@ void TForm1::BuildSystemPage()
         Buddy(Label54, ComboBox8);
         Buddy(Label56, ComboBox9);
         Describe(Button9, QStringLiteral("Set the RS485B baud rate and parity"));
-        g->addWidget(Label54, 0, 0);
-        g->addWidget(ComboBox8, 0, 1);
-        g->addWidget(Label56, 0, 2);
-        g->addWidget(ComboBox9, 0, 3);
-        g->addWidget(Button9, 0, 5);
-        g->setColumnStretch(4, 1);
+        SetRow(GroupBox18, {Label54, ComboBox8, Label56, ComboBox9}, Button9);
     }
     Group(DESIGN(GroupBox14), page, QString());
     {
-        QGridLayout* g = Grid(GroupBox14);
         Label(DESIGN(Label11), GroupBox14, QStringLiteral("Meter Polling Interval:"));
         Edit(DESIGN(Edit6), GroupBox14, QString(), 5);
         Label(DESIGN(Label12), GroupBox14, QStringLiteral(" *10 ms"));
         Button(DESIGN(Button27), GroupBox14, QStringLiteral("Set"));
         Buddy(Label11, Edit6);
         Describe(Button27, QStringLiteral("Set the meter polling interval"));
-        g->addWidget(Label11, 0, 0);
-        g->addWidget(Edit6, 0, 1);
-        g->addWidget(Label12, 0, 2);
-        g->addWidget(Button27, 0, 4);
-        g->setColumnStretch(3, 1);
+        SetRow(GroupBox14, {Label11, Edit6, Label12}, Button27);
     }
     Group(DESIGN(GroupBoxPCBSN), page, QString());
     {
@@ -118,7 +101,6 @@ void TForm1::BuildSystemPage()
         arial.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
                            QStringLiteral("Helvetica")});
         GroupBoxPCBSN->setFont(arial);
-        QGridLayout* g = Grid(GroupBoxPCBSN);
         Label(DESIGN(Label89), GroupBoxPCBSN, QStringLiteral("PCBSN:"));
         Edit(DESIGN(PCBSN), GroupBoxPCBSN, QStringLiteral("00000000"), 10);
         Label(DESIGN(Label94), GroupBoxPCBSN, QStringLiteral("Inspector:"));
@@ -129,12 +111,7 @@ void TForm1::BuildSystemPage()
         Buddy(Label89, PCBSN);
         Buddy(Label94, JIANZHI);
         Describe(Button60, QStringLiteral("Set the board serial number and inspector"));
-        g->addWidget(Label89, 0, 0);
-        g->addWidget(PCBSN, 0, 1);
-        g->addWidget(Label94, 0, 2);
-        g->addWidget(JIANZHI, 0, 3);
-        g->addWidget(Button60, 0, 5);
-        g->setColumnStretch(4, 1);
+        SetRow(GroupBoxPCBSN, {Label89, PCBSN, Label94, JIANZHI}, Button60);
     }
     Group(DESIGN(GroupBox21), page, QString());
     {
@@ -153,7 +130,6 @@ void TForm1::BuildSystemPage()
     // ---- Right column: the module's MODBUS side.
     Group(DESIGN(GroupBox7), page, QString());
     {
-        QGridLayout* g = Grid(GroupBox7);
         Label(DESIGN(Label1), GroupBox7, QStringLiteral("Working Mode:"));
         // Created as designed, showing no selection; the window's creation
         // selects the item it shows.
@@ -164,23 +140,16 @@ void TForm1::BuildSystemPage()
         Button(DESIGN(Button24), GroupBox7, QStringLiteral("Set"));
         Buddy(Label1, ComboBox7);
         Describe(Button24, QStringLiteral("Set the working mode"));
-        g->addWidget(Label1, 0, 0);
-        g->addWidget(ComboBox7, 0, 1);
-        g->addWidget(Button24, 0, 3);
-        g->setColumnStretch(2, 1);
+        SetRow(GroupBox7, {Label1, ComboBox7}, Button24);
     }
     Group(DESIGN(GroupBox15), page, QString());
     {
-        QGridLayout* g = Grid(GroupBox15);
         Label(DESIGN(Label2), GroupBox15, QStringLiteral("MODBUS_Slave_Adr:"));
         Edit(DESIGN(Edit14), GroupBox15, QStringLiteral("001"), 5);
         Button(DESIGN(Button29), GroupBox15, QStringLiteral("Set"));
         Buddy(Label2, Edit14);
         Describe(Button29, QStringLiteral("Set the MODBUS slave address"));
-        g->addWidget(Label2, 0, 0);
-        g->addWidget(Edit14, 0, 1);
-        g->addWidget(Button29, 0, 3);
-        g->setColumnStretch(2, 1);
+        SetRow(GroupBox15, {Label2, Edit14}, Button29);
     }
     Group(DESIGN(GroupBox2), page, QString());
     {
@@ -195,13 +164,8 @@ void TForm1::BuildSystemPage()
         Buddy(Label4, RS485BDY);
         Describe(Button15, QStringLiteral("Set the RS485A data return time"));
         Describe(Button33, QStringLiteral("Set the RS485B data return time"));
-        g->addWidget(Label32, 0, 0);
-        g->addWidget(RS485ADY, 0, 1);
-        g->addWidget(Button15, 0, 3);
-        g->addWidget(Label4, 1, 0);
-        g->addWidget(RS485BDY, 1, 1);
-        g->addWidget(Button33, 1, 3);
-        g->setColumnStretch(2, 1);
+        AddSetRow(g, 0, {Label32, RS485ADY}, Button15);
+        AddSetRow(g, 1, {Label4, RS485BDY}, Button33);
     }
     Group(DESIGN(GroupBox24), page, QString());
     {
@@ -216,13 +180,8 @@ void TForm1::BuildSystemPage()
         Buddy(Label37, BBadr);
         Describe(Button28, QStringLiteral("Set the RS232/RS485A data base address"));
         Describe(Button32, QStringLiteral("Set the RS485B data base address"));
-        g->addWidget(Label36, 0, 0);
-        g->addWidget(ABadr, 0, 1);
-        g->addWidget(Button28, 0, 3);
-        g->addWidget(Label37, 1, 0);
-        g->addWidget(BBadr, 1, 1);
-        g->addWidget(Button32, 1, 3);
-        g->setColumnStretch(2, 1);
+        AddSetRow(g, 0, {Label36, ABadr}, Button28);
+        AddSetRow(g, 1, {Label37, BBadr}, Button32);
     }
     Button(DESIGN(Button30), page, QStringLiteral("Parameter Initialization"));
     Button(DESIGN(Button23), page, QStringLiteral("System Parameters"));
