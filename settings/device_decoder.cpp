@@ -26,10 +26,12 @@ public:
         if (Has(offset, count)) out_.SetIndex(list, NumberAt(text_, p_ + offset, count));
     }
 
-    // The number at `offset`, or -1 when the reply ends before it.
-    int NumberOrNone(size_t offset, size_t count) const
+    // The count written as two digits from `offset` (each converted on its
+    // own), or -1 when the reply ends before them.
+    int CountOrNone(size_t offset) const
     {
-        return Has(offset, count) ? NumberAt(text_, p_ + offset, count) : -1;
+        if (!Has(offset, 2)) return -1;
+        return 10 * DigitAt(text_, p_ + offset) + DigitAt(text_, p_ + offset + 1);
     }
 
     void Text(size_t offset, size_t count, const char* edit)
@@ -60,7 +62,7 @@ void CustomCommand(std::string_view text, std::string_view key, const char* open
 {
     WithSection(text, key, out, [&](Section& s) {
         s.Digit(7, openList);
-        const int n = s.NumberOrNone(9, 2);
+        const int n = s.CountOrNone(9);
         if (n < 0) return;
         if (n == 0) {
             out.SetText(edit, "");

@@ -151,7 +151,10 @@ TEST(DeviceDecoder, GarbledDigitStopsAfterEarlierFields)
         {"QQ2#" + kFmw + "HART2:1,x,00,6,060#", "ComboBox6", "'x' is not a valid integer value"},
         {"QQ2#" + kFmw + "HART2:1,1,0?,6,060#", "ComboBox16", "'0?' is not a valid integer value"},
         {"QQ2#" + kFmw + kHart + "ZDY2:8,1030,2071, 000,1991#", "READLG3", "' ' is not a valid integer value"},
-        {"QQ2#" + kFmw + kHart + "CAMD21:1<0A,01 03#", "ComboBox28", "'0A' is not a valid integer value"},
+        // The count is two digits, each converted on its own.
+        {"QQ2#" + kFmw + kHart + "CAMD21:1<0A,01 03#", "ComboBox28", "'A' is not a valid integer value"},
+        {"QQ2#" + kFmw + kHart + "CAMD21:1< 1,01#", "ComboBox28", "' ' is not a valid integer value"},
+        {"QQ2#" + kFmw + kHart + "CAMD21:1<-1,01#", "ComboBox28", "'-' is not a valid integer value"},
         {"QQ2#FMW:-,0.001#", nullptr, "'-' is not a valid integer value"},
     };
     for (const auto& r : rows) {
