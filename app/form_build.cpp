@@ -163,4 +163,12 @@ QGridLayout* SetRow(QWidget* group, std::initializer_list<QWidget*> fields, QPus
     return g;
 }
 
+QWidget* Page(QWidget*& slot, const char* name, QTabWidget* pages, const QString& caption)
+{
+    slot = new QWidget;
+    slot->setObjectName(QString::fromLatin1(name));
+    pages->addTab(slot, caption);
+    return slot;
+}
+
 }  // namespace ortiva::build

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStringList>
+#include <QTabWidget>
 
 #include <initializer_list>
 
@@ -43,6 +44,8 @@ QComboBox* TypableList(QComboBox*& slot, const char* name, QWidget* parent, cons
                        int chars);
 QPushButton* Button(QPushButton*& slot, const char* name, QWidget* parent, const QString& text);
 QCheckBox* Check(QCheckBox*& slot, const char* name, QWidget* parent, const QString& text);
+// A page of the page control, added after the pages it already has.
+QWidget* Page(QWidget*& slot, const char* name, QTabWidget* pages, const QString& caption);
 QGroupBox* Group(QGroupBox*& slot, const char* name, QWidget* parent, const QString& title);
 
 // Items given as ASCII or UTF-8 literals.

@@ -22,10 +22,7 @@ const QStringList kOpenFlags = Items({"0 Close", "1 Open"});
 
 void TForm1::BuildModbusPage()
 {
-    TabSheet3 = new QWidget;
-    TabSheet3->setObjectName(QStringLiteral("TabSheet3"));
-    PageControl1->addTab(TabSheet3, QStringLiteral("MODBUS Parameter Configuration"));
-    QWidget* page = TabSheet3;
+    QWidget* page = Page(DESIGN(TabSheet3), PageControl1, QStringLiteral("MODBUS Parameter Configuration"));
 
     // ---- The selected device: polling parameters, register map, formats.
     Group(DESIGN(GroupBox3), page, QString());

@@ -37,10 +37,7 @@ void AddSlot(QGridLayout* g, int row, const Slot& s, bool shown)
 
 void TForm1::BuildMonitoringPage()
 {
-    TabSheet10 = new QWidget;
-    TabSheet10->setObjectName(QStringLiteral("TabSheet10"));
-    PageControl1->addTab(TabSheet10, QStringLiteral("Monitoring Command"));
-    QWidget* page = TabSheet10;
+    QWidget* page = Page(DESIGN(TabSheet10), PageControl1, QStringLiteral("Monitoring Command"));
     // Room for 14 command bytes as hex text.
     const int bytesChars = 44;
 

@@ -18,10 +18,7 @@ const QStringList kReturnTimes = Items({"0 50ms", "1 100ms", "2 200ms", "3 300ms
 
 void TForm1::BuildSystemPage()
 {
-    TabSheet1 = new QWidget;
-    TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
-    PageControl1->addTab(TabSheet1, QStringLiteral("System Parameter"));
-    QWidget* page = TabSheet1;
+    QWidget* page = Page(DESIGN(TabSheet1), PageControl1, QStringLiteral("System Parameter"));
 
     // The PC's own port; used only when it is opened.
     Group(DESIGN(GroupBox1), page, QStringLiteral("Serial Parameters"));

@@ -21,10 +21,7 @@ QStringList UnitItems(int slot)
 
 void TForm1::BuildTransparentPage()
 {
-    TabSheet2 = new QWidget;
-    TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
-    PageControl1->addTab(TabSheet2, QStringLiteral("Transparent Mode"));
-    QWidget* page = TabSheet2;
+    QWidget* page = Page(DESIGN(TabSheet2), PageControl1, QStringLiteral("Transparent Mode"));
 
     Group(DESIGN(GroupBox5), page, QString());
     QWidget* box = GroupBox5;

@@ -287,6 +287,23 @@ void RunUntilQuitOrStalled(QEventLoop& loop, const Tally& tally)
     loop.exec();
 }
 
+// Starts the producer and runs the event loop until the reader has it all
+// (or stalls), measuring time, CPU and context switches over that window.
+// Gives the producer, for the caller to reap once its reader is closed.
+pid_t MeasureEventLoopReader(QEventLoop& loop, const Pty& pty, size_t total, Result& result)
+{
+    const long switches = ContextSwitches();
+    const double cpu = CpuSeconds();
+    QElapsedTimer clock;
+    clock.start();
+    const pid_t producer = StartProducer(pty.master, total);
+    RunUntilQuitOrStalled(loop, result.tally);
+    result.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    result.cpu = CpuSeconds() - cpu;
+    result.switches = ContextSwitches() - switches;
+    return producer;
+}
+
 Result RunTComm(size_t total)
 {
     Pty pty;
@@ -304,15 +321,7 @@ Result RunTComm(size_t total)
         }
     });
     comm.OpenPort();
-    const long switches = ContextSwitches();
-    const double cpu = CpuSeconds();
-    QElapsedTimer clock;
-    clock.start();
-    const pid_t producer = StartProducer(pty.master, total);
-    RunUntilQuitOrStalled(loop, result.tally);
-    result.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
-    result.cpu = CpuSeconds() - cpu;
-    result.switches = ContextSwitches() - switches;
+    const pid_t producer = MeasureEventLoopReader(loop, pty, total, result);
     result.readerCpu = ThreadCpuSeconds("TReadThread");
     comm.ClosePort();
     ::waitpid(producer, nullptr, 0);
@@ -339,15 +348,7 @@ Result RunQSerialPort(size_t total)
             loop.quit();
         }
     });
-    const long switches = ContextSwitches();
-    const double cpu = CpuSeconds();
-    QElapsedTimer clock;
-    clock.start();
-    const pid_t producer = StartProducer(pty.master, total);
-    RunUntilQuitOrStalled(loop, result.tally);
-    result.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
-    result.cpu = CpuSeconds() - cpu;
-    result.switches = ContextSwitches() - switches;
+    const pid_t producer = MeasureEventLoopReader(loop, pty, total, result);
     port.close();
     ::waitpid(producer, nullptr, 0);
     return result;
