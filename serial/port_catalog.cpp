@@ -230,13 +230,17 @@ std::vector<std::string> PortHolders(const std::string& path)
         std::istringstream fields(line);
         std::string number, kind, mode, access, where;
         long pid = 0;
-        if (fields >> number >> kind >> mode >> access >> pid >> where && where == node && pid > 0)
+        if (fields >> number >> kind >> mode >> access >> pid >> where && where == node && pid > 0 &&
+            ::access(("/proc/" + std::to_string(pid)).c_str(), F_OK) == 0)
             pids.insert(static_cast<int>(pid));
     }
 
-    // Open descriptors on the same device, in the processes this one may look into.
+    // Without a lock, the line is in exclusive mode: every process that has it
+    // open, as far as this one may look into them. (With a lock, those are
+    // left out: the other end of a pseudo-terminal, say, has it open too.)
     std::error_code error;
     for (const auto& process : std::filesystem::directory_iterator("/proc", error)) {
+        if (!pids.empty()) break;
         const std::string name = process.path().filename().string();
         if (name.empty() || !std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
             continue;

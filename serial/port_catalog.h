@@ -53,8 +53,9 @@ std::string OpenFailureAdvice(const std::string& path, int systemError);
 // The same with the list of present ports given (for ENOENT and the like).
 std::string OpenFailureAdvice(const std::string& path, int systemError, const std::vector<PortRecord>& present);
 
-// The programs that hold the device at path open or locked, as
-// "name (process 1234)", as far as /proc tells this process.
+// The programs that keep the device at path from being opened, as
+// "name (process 1234)": those holding a lock on it, or, when none does, those
+// that have it open, as far as /proc tells this process.
 std::vector<std::string> PortHolders(const std::string& path);
 
 }  // namespace ortiva
