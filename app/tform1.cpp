@@ -134,9 +134,20 @@ void TForm1::FitToScreen()
 void TForm1::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    // The first showing knows the frame: place the window again with it.
+    // Placed again once shown, with the frame where it is known by now.
     if (!placed_) {
         placed_ = true;
+        FitToScreen();
+    }
+}
+
+void TForm1::moveEvent(QMoveEvent* event)
+{
+    QWidget::moveEvent(event);
+    // A window manager tells its frame's size only once it has framed the
+    // window, and moves the window then: fit once more, frame included.
+    if (placed_ && !placedInFrame_ && windowHandle() && !windowHandle()->frameMargins().isNull()) {
+        placedInFrame_ = true;
         FitToScreen();
     }
 }

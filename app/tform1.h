@@ -437,5 +437,7 @@ private:
     // is; centred in the screen's available area.
     void FitToScreen();
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     bool placed_ = false;
+    bool placedInFrame_ = false;
 };
