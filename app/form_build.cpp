@@ -4,8 +4,11 @@
 #include <QFontMetrics>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QScrollArea>
 
 #include <algorithm>
+#include <tuple>
+#include <vector>
 
 namespace ortiva::build {
 
@@ -41,9 +44,45 @@ QLineEdit* Edit(QLineEdit*& slot, const char* name, QWidget* parent, const QStri
     return slot;
 }
 
+void RefreshingList::showPopup()
+{
+    if (beforeOpening) beforeOpening();
+    QComboBox::showPopup();
+}
+
+namespace {
+void SetUpList(QComboBox*& slot, const char* name, const QStringList& items, int index, int chars);
+void MakeTypable(QComboBox* box, int index);
+}  // namespace
+
 QComboBox* List(QComboBox*& slot, const char* name, QWidget* parent, const QStringList& items, int index, int chars)
 {
     slot = new QComboBox(parent);
+    SetUpList(slot, name, items, index, chars);
+    return slot;
+}
+
+QComboBox* TypableList(QComboBox*& slot, const char* name, QWidget* parent, const QStringList& items, int index,
+                       int chars)
+{
+    List(slot, name, parent, items, index, chars);
+    MakeTypable(slot, index);
+    return slot;
+}
+
+RefreshingList* TypableRefreshingList(QComboBox*& slot, const char* name, QWidget* parent, const QStringList& items,
+                                      int index, int chars)
+{
+    auto* box = new RefreshingList(parent);
+    slot = box;
+    SetUpList(slot, name, items, index, chars);
+    MakeTypable(slot, index);
+    return box;
+}
+
+namespace {
+void SetUpList(QComboBox*& slot, const char* name, const QStringList& items, int index, int chars)
+{
     slot->setObjectName(QString::fromLatin1(name));
     slot->addItems(items);
     slot->setCurrentIndex(index);
@@ -58,14 +97,10 @@ QComboBox* List(QComboBox*& slot, const char* name, QWidget* parent, const QStri
     int widest = 0;
     for (const QString& item : items) widest = std::max(widest, slot->fontMetrics().horizontalAdvance(item));
     slot->view()->setMinimumWidth(widest + 30);
-    return slot;
 }
 
-QComboBox* TypableList(QComboBox*& slot, const char* name, QWidget* parent, const QStringList& items, int index,
-                       int chars)
+void MakeTypable(QComboBox* box, int index)
 {
-    List(slot, name, parent, items, index, chars);
-    QComboBox* box = slot;
     box->setEditable(true);
     box->setInsertPolicy(QComboBox::NoInsert);
     box->setCompleter(nullptr);  // what is typed is what counts
@@ -78,8 +113,8 @@ QComboBox* TypableList(QComboBox*& slot, const char* name, QWidget* parent, cons
         box->setEditText(text);
         box->lineEdit()->setCursorPosition(cursor);
     });
-    return box;
 }
+}  // namespace
 
 QPushButton* Button(QPushButton*& slot, const char* name, QWidget* parent, const QString& text)
 {
@@ -141,6 +176,60 @@ void SameWidth(std::initializer_list<QWidget*> widgets)
     for (QWidget* w : widgets)
         widest = std::max(widest, w->minimumWidth() > 0 ? w->minimumWidth() : w->minimumSizeHint().width());
     for (QWidget* w : widgets) w->setMinimumWidth(widest);
+}
+
+namespace {
+void CollectInReadingOrder(QLayout* layout, std::vector<QWidget*>& order);
+
+void CollectWidget(QWidget* w, std::vector<QWidget*>& order)
+{
+    order.push_back(w);
+    if (auto* pages = qobject_cast<QTabWidget*>(w)) {
+        for (int i = 0; i < pages->count(); ++i)
+            if (pages->widget(i)->layout()) CollectInReadingOrder(pages->widget(i)->layout(), order);
+    } else if (auto* scroll = qobject_cast<QScrollArea*>(w)) {
+        if (scroll->widget() && scroll->widget()->layout()) CollectInReadingOrder(scroll->widget()->layout(), order);
+    } else if (qobject_cast<QGroupBox*>(w) && w->layout()) {
+        CollectInReadingOrder(w->layout(), order);
+    }
+}
+
+void CollectInReadingOrder(QLayout* layout, std::vector<QWidget*>& order)
+{
+    std::vector<std::tuple<int, int, QLayoutItem*>> items;
+    auto* grid = qobject_cast<QGridLayout*>(layout);
+    for (int i = 0; i < layout->count(); ++i) {
+        int row = 0;
+        int column = i;
+        if (grid) {
+            int rowSpan = 0;
+            int columnSpan = 0;
+            grid->getItemPosition(i, &row, &column, &rowSpan, &columnSpan);
+        }
+        items.emplace_back(row, column, layout->itemAt(i));
+    }
+    std::stable_sort(items.begin(), items.end(), [](const auto& a, const auto& b) {
+        return std::tie(std::get<0>(a), std::get<1>(a)) < std::tie(std::get<0>(b), std::get<1>(b));
+    });
+    for (const auto& [row, column, item] : items) {
+        if (QWidget* w = item->widget())
+            CollectWidget(w, order);
+        else if (QLayout* inner = item->layout())
+            CollectInReadingOrder(inner, order);
+    }
+}
+}  // namespace
+
+void ApplyReadingTabOrder(QWidget* root)
+{
+    std::vector<QWidget*> order;
+    if (root->layout()) CollectInReadingOrder(root->layout(), order);
+    QWidget* previous = nullptr;
+    for (QWidget* w : order) {
+        if (!(w->focusPolicy() & Qt::TabFocus)) continue;
+        if (previous) QWidget::setTabOrder(previous, w);
+        previous = w;
+    }
 }
 
 void Describe(QWidget* w, const QString& what)

@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <QTabWidget>
 
+#include <functional>
 #include <initializer_list>
 
 // Passes a member and its design name: Button(DESIGN(Button5), parent, "Set").
@@ -35,6 +36,16 @@ protected:
 QLabel* Label(QLabel*& slot, const char* name, QWidget* parent, const QString& text);
 // chars: width in digits of the font; 0 lets the edit grow with the layout.
 QLineEdit* Edit(QLineEdit*& slot, const char* name, QWidget* parent, const QString& text, int chars);
+// A typable list that runs a function each time its list is about to open
+// (to bring its items up to date).
+class RefreshingList : public QComboBox {
+    Q_OBJECT
+public:
+    using QComboBox::QComboBox;
+    std::function<void()> beforeOpening;
+    void showPopup() override;
+};
+
 // A drop-down pick list. chars: the width in characters, 0 for the width of
 // the longest item (the open list always shows whole items).
 QComboBox* List(QComboBox*& slot, const char* name, QWidget* parent, const QStringList& items, int index, int chars);
@@ -42,6 +53,9 @@ QComboBox* List(QComboBox*& slot, const char* name, QWidget* parent, const QStri
 // the list with no item selected; Enter never adds an item.
 QComboBox* TypableList(QComboBox*& slot, const char* name, QWidget* parent, const QStringList& items, int index,
                        int chars);
+// A typable list as above whose items are refreshed each time it opens.
+RefreshingList* TypableRefreshingList(QComboBox*& slot, const char* name, QWidget* parent, const QStringList& items,
+                                      int index, int chars);
 QPushButton* Button(QPushButton*& slot, const char* name, QWidget* parent, const QString& text);
 QCheckBox* Check(QCheckBox*& slot, const char* name, QWidget* parent, const QString& text);
 // A page of the page control, added after the pages it already has.
@@ -65,6 +79,13 @@ QGridLayout* SetRow(QWidget* group, std::initializer_list<QWidget*> fields, QPus
 
 // Gives the widgets the width of the widest, so columns line up across groups.
 void SameWidth(std::initializer_list<QWidget*> widgets);
+
+// Sets the keyboard focus order of every control under root to reading
+// order: the order in which its layouts place them, each box layout from its
+// start to its end, each grid row by row, a group's contents where the group
+// is, a page control's pages one after the other where the page control is,
+// and a scroll area's contents where the scroll area is.
+void ApplyReadingTabOrder(QWidget* root);
 
 // A description for screen readers of a button whose caption alone ("Set")
 // does not say what it sets.

@@ -20,6 +20,8 @@
 #include "messages.h"
 #include "monitoring.h"
 #include "one_shot_timer.h"
+#include "port_catalog.h"
+#include "posix_line.h"
 #include "system_commands.h"
 #include "system_decoders.h"
 #include "tcomm.h"
@@ -96,12 +98,49 @@ void TForm1::Button1Click()
     Comm1->SetCommName(BytesOfText(SPREALCOM->currentText()));
     Comm1->SetOutx_XonXoffFlow(false);
     Comm1->SetInx_XonXoffFlow(false);
-    Comm1->OpenPort();
+    try {
+        Comm1->OpenPort();
+    } catch (const ECommsError& error) {
+        // The error report as always, with what the system said beneath it.
+        ShowErrorReport(std::string(error.what()),
+                        QString::fromStdString(OpenFailureAdvice(DevicePathFor(Comm1->CommName()), error.SystemError())));
+        return;
+    }
     Comm1->SetDtrControl(CheckBox2->isChecked() ? TDtrControl::DtrEnable : TDtrControl::DtrDisable);
     Comm1->SetRtsControl(CheckBox1->isChecked() ? TRtsControl::RtsEnable : TRtsControl::RtsDisable);
     Exchange.PortOpen = true;
     Button1->setText(QStringLiteral("Close"));
     Button6->setEnabled(true);
+}
+
+void TForm1::Comm1RequestHangup(QObject*)
+{
+    if (!Comm1->IsOpen()) return;  // closed already: nothing was lost
+    Timer3->setEnabled(false);
+    Timer4->setEnabled(false);
+    Exchange.PortOpen = false;
+    Button1->setText(QStringLiteral("Open"));
+    Button6->setEnabled(false);
+    Comm1->ClosePort();
+    ShowInformation(QStringLiteral("The serial port %1 was disconnected.").arg(TextOfBytes(Comm1->CommName())));
+}
+
+void TForm1::RefreshPortList()
+{
+    constexpr int kFixedItems = 12;  // "COM1" to "COM12"
+    QComboBox* box = SPREALCOM;
+    const QString text = box->currentText();
+    const int index = box->currentIndex();
+    const QSignalBlocker quiet(box);
+    while (box->count() > kFixedItems) box->removeItem(box->count() - 1);
+    for (const PortItem& item : PortListItems(PresentPorts())) {
+        box->addItem(QString::fromStdString(item.text));
+        box->setItemData(box->count() - 1, QString::fromStdString(item.toolTip), Qt::ToolTipRole);
+    }
+    // What the operator chose stays chosen, what they typed stays typed.
+    const int again = index < 0 ? -1 : index < kFixedItems ? index : box->findText(text, Qt::MatchExactly);
+    box->setCurrentIndex(again);
+    if (again < 0) box->setEditText(text);
 }
 
 void TForm1::Button6Click()

@@ -25,9 +25,12 @@ void Show(RecordedMessage m)
         g_capture->record(std::move(m));
         return;
     }
-    QMessageBox box(m.kind == RecordedMessage::Kind::Error ? QMessageBox::Critical : QMessageBox::NoIcon,
-                    m.caption, m.text, QMessageBox::Ok, QApplication::activeWindow());
-    box.setTextFormat(Qt::PlainText);
+    const QMessageBox::Icon icon = m.kind == RecordedMessage::Kind::Error         ? QMessageBox::Critical
+                                   : m.kind == RecordedMessage::Kind::Information ? QMessageBox::Information
+                                                                                  : QMessageBox::NoIcon;
+    QMessageBox box(icon, m.caption, m.text, QMessageBox::Ok, QApplication::activeWindow());
+    box.setInformativeText(m.details);
+    box.setTextFormat(Qt::PlainText);  // also for the details
     box.exec();
 }
 }  // namespace
@@ -61,6 +64,17 @@ void ShowErrorReport(const QString& text)
 void ShowErrorReport(const std::string& latin1)
 {
     ShowErrorReport(QString::fromLatin1(latin1.data(), static_cast<qsizetype>(latin1.size())));
+}
+
+void ShowErrorReport(const std::string& latin1, const QString& details)
+{
+    Show({RecordedMessage::Kind::Error, Title(),
+          WithFullStop(QString::fromLatin1(latin1.data(), static_cast<qsizetype>(latin1.size()))), details});
+}
+
+void ShowInformation(const QString& text)
+{
+    Show({RecordedMessage::Kind::Information, Title(), text});
 }
 
 MessageCapture::MessageCapture() : previous_(g_capture)

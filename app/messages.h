@@ -3,7 +3,9 @@
 // ShowMessage: the plain message box with the text alone (timeouts,
 // refused input). ShowErrorReport: the application's error report for errors
 // that leave a handler: error icon, the application's title as caption, and a
-// full stop added when the text's last character sorts after ".".
+// full stop added when the text's last character sorts after "."; it may
+// carry details, shown in smaller type beneath the text. ShowInformation:
+// information icon, the application's title as caption, the text as given.
 //
 // A MessageCapture object, while it exists, records the messages instead of
 // showing them, so tests never block on a dialog.
@@ -28,12 +30,15 @@ void ShowMessage(const QString& text);
 void ShowMessage(const std::string& latin1);  // one character per byte
 void ShowErrorReport(const QString& text);
 void ShowErrorReport(const std::string& latin1);
+void ShowErrorReport(const std::string& latin1, const QString& details);
+void ShowInformation(const QString& text);
 
 struct RecordedMessage {
-    enum class Kind { Plain, Error };
+    enum class Kind { Plain, Error, Information };
     Kind kind;
     QString caption;
-    QString text;  // as shown, full stop included
+    QString text;     // as shown, full stop included
+    QString details;  // shown beneath the text; empty for none
 };
 
 class MessageCapture {

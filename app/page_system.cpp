@@ -27,10 +27,13 @@ void TForm1::BuildSystemPage()
         row->setContentsMargins(8, 4, 8, 6);
         row->setSpacing(6);
         Label(DESIGN(Label14), GroupBox1, QStringLiteral("Serial Port:"));
-        TypableList(DESIGN(SPREALCOM), GroupBox1,
-                    Items({"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "COM9", "COM10", "COM11",
-                           "COM12"}),
-                    0, 12);
+        // "COM1" to "COM12" first; the devices present follow, found anew
+        // each time the list opens.
+        TypableRefreshingList(DESIGN(SPREALCOM), GroupBox1,
+                              Items({"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "COM9", "COM10",
+                                     "COM11", "COM12"}),
+                              0, 12)
+            ->beforeOpening = [this] { RefreshPortList(); };
         Label(DESIGN(Label26), GroupBox1, QStringLiteral("Baud:"));
         // The PC's own rates; the last is the module's top rate, 115200.
         TypableList(DESIGN(ComboBox11), GroupBox1,

@@ -8,8 +8,11 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "form_build.h"
 #include "messages.h"
@@ -27,7 +30,11 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent)
     CreateComm();
     CreateTimers();
 
-    auto* outer = new QVBoxLayout(this);
+    // Everything sits in a scroll area, which shows scroll bars only when the
+    // window is smaller than the layout needs.
+    auto* client = new QWidget;
+    client->setAutoFillBackground(true);
+    auto* outer = new QVBoxLayout(client);
     outer->setContentsMargins(8, 4, 8, 6);
     outer->setSpacing(4);
     outer->addLayout(BuildHeader());
@@ -46,9 +53,17 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent)
 
     outer->addLayout(BuildBottomStrip());
 
+    ClientArea = new QScrollArea(this);
+    ClientArea->setFrameShape(QFrame::NoFrame);
+    ClientArea->setWidgetResizable(true);
+    ClientArea->setWidget(client);
+    auto* frame = new QVBoxLayout(this);
+    frame->setContentsMargins(0, 0, 0, 0);
+    frame->addWidget(ClientArea);
+
     ConnectHandlers();
-    resize(1110, 651);
-    move(367, 141);
+    ortiva::build::ApplyReadingTabOrder(this);
+    FitToScreen();
 
     FormCreate();
 }
@@ -95,6 +110,46 @@ void TForm1::CreateComm()
     Comm1->SetOnReceiveData([this](QObject* sender, const void* buffer, uint16_t length) {
         Guarded([&] { Comm1ReceiveData(sender, buffer, length); });
     });
+    Comm1->SetOnRequestHangup([this](QObject* sender) { Guarded([&] { Comm1RequestHangup(sender); }); });
+}
+
+void TForm1::FitToScreen()
+{
+    const QScreen* where = screen();
+    if (!where) {
+        resize(1110, 651);
+        return;
+    }
+    const QRect room = where->availableGeometry();
+    // The frame the window system draws around the window, once it is known.
+    QMargins frame;
+    if (const QWindow* window = windowHandle()) frame = window->frameMargins();
+    const QSize outside(frame.left() + frame.right(), frame.top() + frame.bottom());
+    const QSize size = QSize(1110, 651).boundedTo(room.size() - outside);
+    resize(size);
+    const QSize framed = size + outside;
+    move(room.x() + (room.width() - framed.width()) / 2, room.y() + (room.height() - framed.height()) / 2);
+}
+
+void TForm1::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // Placed again once shown, with the frame where it is known by now.
+    if (!placed_) {
+        placed_ = true;
+        FitToScreen();
+    }
+}
+
+void TForm1::moveEvent(QMoveEvent* event)
+{
+    QWidget::moveEvent(event);
+    // A window manager tells its frame's size only once it has framed the
+    // window, and moves the window then: fit once more, frame included.
+    if (placed_ && !placedInFrame_ && windowHandle() && !windowHandle()->frameMargins().isNull()) {
+        placedInFrame_ = true;
+        FitToScreen();
+    }
 }
 
 void TForm1::CreateTimers()

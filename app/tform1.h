@@ -11,10 +11,13 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 #include "exchange_rules.h"
 #include "form_fields.h"
 #include "hart_frames.h"
+#include "port_catalog.h"
 
 class QCheckBox;
 class QComboBox;
@@ -23,6 +26,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QScrollArea;
 class QTabWidget;
 class OneShotTimer;
 class TComm;
@@ -41,6 +45,11 @@ public:
     ortiva::ExchangeState Exchange;
     ortiva::FormFields Fields{this};  // the controls by design name, for decoders
     ortiva::HartIdentity Hart;        // the instrument last read with HART command 0
+    // Where the port list finds the devices present (replaceable for tests).
+    std::function<std::vector<ortiva::PortRecord>()> PresentPorts = ortiva::PresentPorts;
+    // Holds everything the window shows and scrolls it when the screen is too
+    // small for the layout.
+    QScrollArea* ClientArea = nullptr;
 
     // ---- Header ------------------------------------------------------------
     QLabel* Image1;
@@ -343,6 +352,11 @@ public:
     void Button23Click();
     void Edit14Change();
     void Comm1ReceiveData(QObject* Sender, const void* Buffer, uint16_t BufferLength);
+    // The line went away while open (adapter pulled, other side gone).
+    void Comm1RequestHangup(QObject* Sender);
+    // "COM1" to "COM12", then the devices present; keeps what the operator
+    // typed or chose.
+    void RefreshPortList();
     void Timer2Timer();
     void Timer3Timer();
     void Timer4Timer();
@@ -419,4 +433,11 @@ private:
     void BuildWiringPages();
     void ConnectHandlers();
     void ApplyLook();
+    // The design size where the screen has room for it, else the room there
+    // is; centred in the screen's available area.
+    void FitToScreen();
+    void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    bool placed_ = false;
+    bool placedInFrame_ = false;
 };

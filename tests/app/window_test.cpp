@@ -1,5 +1,6 @@
 // The main window after creation: names, captions, item lists, defaults,
-// the creation reset, what is hidden, "Clear Buffer", and a tidy layout.
+// the creation reset, what is hidden, "Clear Buffer", a tidy layout, the
+// window on the screen it opens on, keyboard order, and the port list.
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
 #include <QCheckBox>
@@ -9,6 +10,10 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QApplication>
 #include <QTest>
@@ -104,6 +109,10 @@ private slots:
     void themeColours_data();
     void themeColours();
     void layoutIsTidy();
+    void fitsTheScreen();
+    void tabOrderIsReadingOrder_data();
+    void tabOrderIsReadingOrder();
+    void portListOffersThePresentDevices();
 };
 
 void WindowTest::everyDesignNameExistsExactlyOnce()
@@ -119,8 +128,10 @@ void WindowTest::everyDesignNameExistsExactlyOnce()
 void WindowTest::windowAndPages()
 {
     QCOMPARE(form->windowTitle(), QStringLiteral("Ortiva"));
-    QCOMPARE(form->size(), QSize(1110, 651));
-    QCOMPARE(form->pos(), QPoint(367, 141));
+    // The design size on a screen with room for it (the registered run has
+    // one; placement on other screens: fitsTheScreen).
+    if (form->screen()->availableGeometry().width() >= 1200 && form->screen()->availableGeometry().height() >= 700)
+        QCOMPARE(form->size(), QSize(1110, 651));
     const QStringList captions = {"System Parameter",   "Transparent Mode",   "MODBUS Parameter Configuration",
                                   "Monitoring Command", "2-Wire Instruments", "4-Wire Instruments"};
     const QStringList pages = {"TabSheet1", "TabSheet2", "TabSheet3", "TabSheet10", "TabSheet4", "TabSheet5"};
@@ -375,8 +386,11 @@ void WindowTest::layoutIsTidy()
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     QStringList problems;
-    if (form->size() != QSize(1110, 651)) {
-        problems << QStringLiteral("window grew to %1x%2").arg(form->width()).arg(form->height());
+    // At the design size everything fits without scrolling.
+    const bool designSize = form->size() == QSize(1110, 651);
+    if (designSize && (form->ClientArea->horizontalScrollBar()->isVisible() ||
+                       form->ClientArea->verticalScrollBar()->isVisible())) {
+        problems << QStringLiteral("the design size needs scrolling");
         for (int page = 0; page < form->PageControl1->count(); ++page) {
             const QWidget* w = form->PageControl1->widget(page);
             problems << QStringLiteral("%1 needs %2x%3")
@@ -419,6 +433,171 @@ void WindowTest::layoutIsTidy()
         }
     }
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("\n"))));
+}
+
+// Run on screens of several sizes and scales (see CMakeLists.txt): the
+// window lies inside the screen's available area, centred, at the design
+// size when there is room; every button on every page can be scrolled into
+// view and is clicked where it is shown.
+void WindowTest::fitsTheScreen()
+{
+    ortiva::MessageCapture capture;
+    form->SPREALCOM->setEditText(QStringLiteral("/dev/ortiva-no-such-port"));  // Open must not reach a real line
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    const QRect room = form->screen()->availableGeometry();
+    const QRect frame = form->frameGeometry();
+    QVERIFY2(room.contains(frame), qPrintable(QStringLiteral("frame %1,%2 %3x%4 outside %5x%6")
+                                                  .arg(frame.x()).arg(frame.y()).arg(frame.width())
+                                                  .arg(frame.height()).arg(room.width()).arg(room.height())));
+    QCOMPARE(form->size(), QSize(1110, 651).boundedTo(room.size() - (frame.size() - form->size())));
+    QVERIFY(std::abs((frame.left() - room.left()) - (room.right() - frame.right())) <= 1);
+    QVERIFY(std::abs((frame.top() - room.top()) - (room.bottom() - frame.bottom())) <= 1);
+
+    QWidget* viewport = form->ClientArea->viewport();
+    int clicked = 0;
+    for (int page = 0; page < form->PageControl1->count(); ++page) {
+        form->PageControl1->setCurrentIndex(page);
+        QCoreApplication::processEvents();
+        for (QPushButton* button : form->findChildren<QPushButton*>()) {
+            if (!button->isVisible()) continue;
+            const QString name = button->objectName();
+            form->ClientArea->ensureWidgetVisible(button, 0, 0);
+            QCoreApplication::processEvents();
+            const QRect shown(button->mapTo(viewport, QPoint(0, 0)), button->size());
+            QVERIFY2(viewport->rect().contains(shown), qPrintable(name + QStringLiteral(" not wholly in view")));
+            const QPoint centre = button->mapTo(form.get(), button->rect().center());
+            QWidget* hit = form->childAt(centre);
+            QVERIFY2(hit == button || button->isAncestorOf(hit), qPrintable(name + QStringLiteral(" covered")));
+            QSignalSpy clicks(button, &QAbstractButton::clicked);
+            QTest::mouseClick(form->windowHandle(), Qt::LeftButton, {}, centre);
+            QVERIFY2(clicks.count() == 1, qPrintable(name + QStringLiteral(" not clicked")));
+            ++clicked;
+        }
+    }
+    // 14 on the first page, 4, 11 and 4 on the next three, "Clear Buffer" on all six.
+    QCOMPARE(clicked, 14 + 4 + 11 + 4 + 6);
+}
+
+void WindowTest::tabOrderIsReadingOrder_data()
+{
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QStringList>("order");
+    QTest::newRow("System Parameter")
+        << 0
+        << QStringList{"SPREALCOM", "ComboBox11", "ComboBox10", "Button1", "Button6",
+                       // left column
+                       "ComboBox2", "ComboBox4", "Button5", "ComboBox8", "ComboBox9", "Button9", "Edit6", "Button27",
+                       "PCBSN", "JIANZHI", "Button60", "CheckBox1", "CheckBox2",
+                       // right column
+                       "ComboBox7", "Button24", "Edit14", "Button29", "RS485ADY", "Button15", "RS485BDY", "Button33",
+                       "ABadr", "Button28", "BBadr", "Button32", "Button30", "Button23"};
+    QTest::newRow("Transparent Mode")
+        << 1
+        << QStringList{"Edit9",  "ComboBox30", "ComboBox42", "Edit28", "Edit29",     "Edit31",  "Edit32",
+                       "Button7", "Edit25",    "ComboBox3",  "Edit26", "ComboBox31", "Edit27",  "ComboBox32",
+                       "Edit30", "ComboBox33", "Button16",   "ComboBox27", "Button14", "Edit10", "Button20"};
+    QTest::newRow("MODBUS Parameter Configuration")
+        << 2
+        << QStringList{"ComboBox41", "ComboBox6", "ComboBox16", "ComboBox17", "ComboBox34", "Edit1", "Button10",
+                       "FAMOUT1", "FAMOUT3", "FAMOUT5", "FAMOUT7", "FAMOUT9", "Button21",
+                       // left: custom parsing
+                       "ComboBox28", "Edit4", "Button17", "ComboBox29", "Edit5", "Button18", "RADCOM1", "READADR1",
+                       "READLG1", "RADCOM3", "READADR3", "READLG3", "RADCOM5", "READADR5", "READLG5", "RADCOM7",
+                       "READADR7", "READLG7", "ComboBox15", "Button12",
+                       // middle: MODBUS test, then the calculator
+                       "Edit18", "Edit19", "Edit20", "Button4", "Edit7", "Button13", "Edit22",
+                       // right: operation mode, coefficients
+                       "ComboBox14", "Button22", "ComboBox18", "Beilv", "Button2", "xishu2", "xishu3", "xishu4",
+                       "Button19", "Button31"};
+    QTest::newRow("Monitoring Command") << 3
+                                        << QStringList{"ONECHECK01", "ONECMAD01", "Button3",  "Button8",
+                                                       "ONECHECK02", "ONECMAD02", "Button25", "Button11"};
+    QTest::newRow("2-Wire Instruments") << 4 << QStringList{};
+    QTest::newRow("4-Wire Instruments") << 5 << QStringList{};
+}
+
+// From the page's tab, Tab goes through the page's controls in reading order
+// and then on to the Send Buffer.
+void WindowTest::tabOrderIsReadingOrder()
+{
+    QFETCH(int, page);
+    QFETCH(QStringList, order);
+    form->show();
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    form->PageControl1->setCurrentIndex(page);
+    form->PageControl1->tabBar()->setFocus(Qt::TabFocusReason);
+    QCoreApplication::processEvents();
+    const auto named = [](QWidget* w) {
+        while (w && !kDesignNames.contains(w->objectName())) w = w->parentWidget();
+        return w ? w->objectName() : QStringLiteral("(none)");
+    };
+    QCOMPARE(named(QApplication::focusWidget()), QStringLiteral("PageControl1"));
+    QStringList seen;
+    QWidget* current = form->PageControl1->currentWidget();
+    for (int presses = 0; presses < 100; ++presses) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget* focus = QApplication::focusWidget();
+        if (!current->isAncestorOf(focus)) {
+            QCOMPARE(named(focus), QStringLiteral("Edit8"));
+            break;
+        }
+        seen << named(focus);
+    }
+    QCOMPARE(seen, order);
+}
+
+// "COM1" to "COM12" first, then the devices present, found anew each time
+// the list opens; the operator's typed text or choice stays.
+void WindowTest::portListOffersThePresentDevices()
+{
+    std::vector<ortiva::PortRecord> present = {
+        {"/dev/ttyUSB0", "USB UART", "Maker A", "A1", "/dev/serial/by-id/usb-Maker_A_USB_UART_A1-if00-port0"},
+        {"/dev/ttyACM0", "", "", "", ""},
+    };
+    form->PresentPorts = [&present] { return present; };
+    QComboBox* box = form->SPREALCOM;
+    const auto items = [box] {
+        QStringList all;
+        for (int i = 0; i < box->count(); ++i) all << box->itemText(i);
+        return all;
+    };
+    QStringList fixed;
+    for (int n = 1; n <= 12; ++n) fixed << QStringLiteral("COM%1").arg(n);
+
+    const struct {
+        const char* what;
+        std::function<void()> before;  // the operator's doing, before the list opens
+        int index;
+        QString text;
+    } steps[] = {
+        {"at start", [] {}, 0, QStringLiteral("COM1")},
+        {"a device chosen", [box] { box->setCurrentIndex(13); }, 13, QStringLiteral("/dev/ttyUSB0")},
+        {"the chosen device now listed later", [&present] { present.insert(present.begin(), {"/dev/ttyACM1", "", "", "", ""}); },
+         14, QStringLiteral("/dev/ttyUSB0")},
+        {"the chosen device gone", [&present] { present = {{"/dev/ttyACM0", "", "", "", ""}}; }, -1,
+         QStringLiteral("/dev/ttyUSB0")},
+        {"a path typed", [box] { box->setCurrentIndex(-1); box->setEditText(QStringLiteral("/dev/pts/7")); }, -1,
+         QStringLiteral("/dev/pts/7")},
+        {"a fixed item chosen", [box] { box->setCurrentIndex(4); }, 4, QStringLiteral("COM5")},
+    };
+    for (const auto& step : steps) {
+        step.before();
+        box->showPopup();
+        box->hidePopup();
+        QStringList expected = fixed;
+        for (const ortiva::PortItem& item : ortiva::PortListItems(present)) expected << QString::fromStdString(item.text);
+        QVERIFY2(items() == expected, step.what);
+        QVERIFY2(box->currentIndex() == step.index, step.what);
+        QVERIFY2(box->currentText() == step.text, step.what);
+    }
+    present = {{"/dev/ttyUSB0", "USB UART", "Maker A", "A1", "/dev/serial/by-id/usb-Maker_A_USB_UART_A1-if00-port0"}};
+    box->showPopup();
+    box->hidePopup();
+    QCOMPARE(box->itemData(12, Qt::ToolTipRole).toString(),
+             QStringLiteral("USB UART\nManufacturer: Maker A\nSerial number: A1\n"
+                            "/dev/serial/by-id/usb-Maker_A_USB_UART_A1-if00-port0"));
 }
 
 QTEST_MAIN(WindowTest)

@@ -1,5 +1,5 @@
 // Opening the line, the two system queries, the timeouts and the delayed close,
-// tool against the simulated module.
+// a line that goes away, tool against the simulated module.
 #include <QCheckBox>
 #include <QLabel>
 
@@ -183,37 +183,88 @@ private slots:
         QVERIFY(b.form->Edit6->text() != QLatin1String("077"));   // after XY1: untouched
     }
 
-    void lineLostMidExchangeEndsInATimeout()
+    // The module's line vanishes, once while a query waits for its reply and
+    // once while idle: one message names the port, the tool is back at
+    // "Open" with no timeout report after it, and a module back on the same
+    // path opens again and answers.
+    void lineLostIsNoticedAtOnceAndOpensAgain()
     {
         SimOptions o;
-        o.line.no_reply = true;  // the module takes the query and the line goes before any answer
+        o.line.no_reply = true;  // the query stays unanswered until the line goes
         Bench b(o);
-        QVERIFY(b.Open());
-        b.form->Button23->click();
-        QVERIFY(b.WaitForRequests(1));
-        b.sim.Stop();  // the other end of the line disappears
-        QVERIFY(b.WaitForMessage(QStringLiteral("Parameter Query Timeout!")));
-        // The tool goes on: more commands time out, and the port closes cleanly.
-        b.form->Button6->click();
-        QVERIFY(b.WaitForMessage(QStringLiteral("Connection timed out!")));
+        const QString link = QStringLiteral("/tmp/ortiva-e2e-line-%1").arg(QCoreApplication::applicationPid());
+        const QString lost = QStringLiteral("The serial port %1 was disconnected.").arg(link);
+        b.sim.MakeLink(link.toStdString());
+        b.form->SPREALCOM->setEditText(link);
         b.form->Button1->click();
-        QCOMPARE(b.form->Button1->text(), QStringLiteral("Open"));
-        QVERIFY(!b.form->Comm1->IsOpen());
+        QVERIFY(b.form->Exchange.PortOpen);
+
+        for (const bool pending : {true, false}) {
+            const char* when = pending ? "query pending" : "idle";
+            b.messages.clear();
+            if (pending) {
+                b.form->Button23->click();
+                QVERIFY(b.WaitForRequests(1));
+                QVERIFY(b.form->Timer3->isEnabled());
+            }
+            b.sim.Stop();  // the other end of the line disappears, and the path with it
+            QVERIFY2(b.WaitForMessage(lost), when);
+            QCOMPARE(b.messages.messages().front().kind, ortiva::RecordedMessage::Kind::Information);
+            QCOMPARE(b.form->Button1->text(), QStringLiteral("Open"));
+            QVERIFY2(!b.form->Button6->isEnabled(), when);
+            QVERIFY2(!b.form->Exchange.PortOpen, when);
+            QVERIFY2(!b.form->Comm1->IsOpen(), when);
+            Bench::Settle(4000);  // past the 3000 ms reply timeout
+            QCOMPARE(b.messages.texts(), QStringList{lost});
+
+            // The module comes back on the same path and answers from now on.
+            b.sim.SetOptions({});
+            b.sim.Start();
+            b.sim.MakeLink(link.toStdString());
+            b.messages.clear();
+            b.form->Button1->click();
+            QCOMPARE(b.form->Button1->text(), QStringLiteral("Close"));
+            QVERIFY2(b.form->Button6->isEnabled(), when);
+            b.form->Button6->click();
+            QVERIFY2(Bench::WaitFor([&] { return b.ReceiveBuffer().contains(QLatin1String("QV:")); }), when);
+            QVERIFY2(b.messages.texts().isEmpty(), when);
+        }
     }
 
+    // The text stays the fixed one; beneath it, the path tried, the system's
+    // reason and what to do.
     void openFailuresAreReported()
     {
         Bench b;
         b.form->SPREALCOM->setEditText(QStringLiteral("/dev/ortiva-no-such-port"));
         b.form->Button1->click();
         QCOMPARE(b.messages.texts(), QStringList{QStringLiteral("Error opening serial port.")});
+        QVERIFY2(b.messages.messages().front().details.startsWith(
+                     QLatin1String("Port: /dev/ortiva-no-such-port\nReason: No such file or directory (ENOENT).\n"
+                                   "This port does not exist")),
+                 qPrintable(b.messages.messages().front().details));
         QCOMPARE(b.form->Button1->text(), QStringLiteral("Open"));
         QVERIFY(!b.form->Exchange.PortOpen);
+
+        // The module's line held by another opener.
+        {
+            TComm other;
+            other.SetCommName(b.sim.SlavePath());
+            other.OpenPort();
+            b.messages.clear();
+            QVERIFY(!b.Open());
+            QCOMPARE(b.messages.texts(), QStringList{QStringLiteral("Error opening serial port.")});
+            const QString details = b.messages.messages().front().details;
+            const QString holder = QStringLiteral("(EBUSY).\nAnother program has the port open: link_e2e_tests (process %1).")
+                                       .arg(QCoreApplication::applicationPid());
+            QVERIFY2(details.contains(holder), qPrintable(details));
+        }
 
         b.messages.clear();
         b.form->ComboBox11->setEditText(QStringLiteral("96OO"));
         QVERIFY(!b.Open());
         QCOMPARE(b.messages.texts(), QStringList{QStringLiteral("'96OO' is not a valid integer value.")});
+        QVERIFY(b.messages.messages().front().details.isEmpty());
     }
 
     void serialSetClosesThePortTwoSecondsLater()
