@@ -48,7 +48,7 @@ QString WithFullStop(const QString& text)
 
 void ShowMessage(const QString& text)
 {
-    Show({RecordedMessage::Kind::Plain, Title(), text});
+    Show({RecordedMessage::Kind::Plain, Title(), text, {}});
 }
 
 void ShowMessage(const std::string& latin1)
@@ -58,7 +58,7 @@ void ShowMessage(const std::string& latin1)
 
 void ShowErrorReport(const QString& text)
 {
-    Show({RecordedMessage::Kind::Error, Title(), WithFullStop(text)});
+    Show({RecordedMessage::Kind::Error, Title(), WithFullStop(text), {}});
 }
 
 void ShowErrorReport(const std::string& latin1)
@@ -74,7 +74,7 @@ void ShowErrorReport(const std::string& latin1, const QString& details)
 
 void ShowInformation(const QString& text)
 {
-    Show({RecordedMessage::Kind::Information, Title(), text});
+    Show({RecordedMessage::Kind::Information, Title(), text, {}});
 }
 
 MessageCapture::MessageCapture() : previous_(g_capture)
