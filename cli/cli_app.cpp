@@ -458,8 +458,9 @@ int Hart(Context& c)
             v["value"] = QString::fromStdString(fields.texts[slot.valueEdit]);
             const int unit = fields.Index(slot.unitList);
             const std::vector<std::string> items = HartUnitItems(i);
-            v["unit"] = unit >= 0 && unit < static_cast<int>(items.size()) ? QString::fromStdString(items[unit])
-                                                                              : QString();
+            v["unit"] = unit >= 0 && unit < static_cast<int>(items.size())
+                            ? QString::fromStdString(items[static_cast<size_t>(unit)]).trimmed()
+                            : QString();
             v["unit_code"] = HartUnitCode(unit);
             list.append(v);
         }
