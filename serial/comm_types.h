@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
+#include <string>
 
 class QObject;
 
@@ -14,10 +15,17 @@ enum class TByteSize { _5, _6, _7, _8 };
 enum class TParity { None, Odd, Even, Mark, Space };
 enum class TStopBits { _1, _1_5, _2 };
 
-// Raised by TComm::OpenPort with one of its fixed texts.
+// Raised by TComm::OpenPort with one of its fixed texts. Where a system call
+// failed, it also carries that call's errno, so that the reason can be told
+// beside the text; the text itself is always the fixed one.
 class ECommsError : public std::runtime_error {
 public:
-    using runtime_error::runtime_error;
+    ECommsError(const std::string& text, int systemError = 0) : std::runtime_error(text), FSystemError(systemError) {}
+    // The errno of the failed step; 0 when no system call failed.
+    int SystemError() const { return FSystemError; }
+
+private:
+    int FSystemError = 0;
 };
 
 using TReceiveDataEvent = std::function<void(QObject* Sender, const void* Buffer, uint16_t BufferLength)>;

@@ -39,17 +39,18 @@ DeviceOpenResult OpenDevice(const std::string& path)
 {
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        return {};
+        return {-1, DeviceOpenStatus::CannotOpen, errno};
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno == EWOULDBLOCK ? EBUSY : errno;
         ::close(fd);
-        return {};
+        return {-1, DeviceOpenStatus::CannotOpen, error};
     }
     struct stat info {};
     struct termios line {};
     if (::fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode) || ::ioctl(fd, TCGETS, &line) != 0) {
         ::close(fd);
-        return {-1, DeviceOpenStatus::NotATerminal};
+        return {-1, DeviceOpenStatus::NotATerminal, ENOTTY};
     }
     ::ioctl(fd, TIOCEXCL);
     return {fd, DeviceOpenStatus::Opened};

@@ -21,12 +21,14 @@ enum class DeviceOpenStatus { Opened, CannotOpen, NotATerminal };
 struct DeviceOpenResult {
     int Fd = -1;  // valid only when Status is Opened
     DeviceOpenStatus Status = DeviceOpenStatus::CannotOpen;
+    int Error = 0;  // errno of the step that failed
 };
 
 // Opens read/write, non-blocking, without becoming the controlling terminal,
 // and takes the line for this process alone (TIOCEXCL plus an advisory
 // exclusive lock, which also keeps a second opener with root rights out).
-// A line already locked counts as one that cannot be opened.
+// A line already locked counts as one that cannot be opened, with EBUSY:
+// the error the kernel gives a second opener of a line in exclusive mode.
 DeviceOpenResult OpenDevice(const std::string& path);
 
 // Gives the line back (RTS-on-send off again when we switched it on,

@@ -52,10 +52,10 @@ void TComm::OpenPort()
     }
     const DeviceOpenResult opened = OpenDevice(DevicePathFor(FCommName));
     if (opened.Status == DeviceOpenStatus::CannotOpen) {
-        throw ECommsError("Error opening serial port");
+        throw ECommsError("Error opening serial port", opened.Error);
     }
     if (opened.Status == DeviceOpenStatus::NotATerminal) {
-        throw ECommsError("File handle is not a comm handle ");
+        throw ECommsError("File handle is not a comm handle ", opened.Error);
     }
     // Queue sizes: Linux has no call for them. The terminal layer buffers
     // 4096 received bytes per line and the driver its own transmit ring, which
@@ -75,22 +75,28 @@ void TComm::OpenPort()
 
     FCloseEvent = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (FCloseEvent < 0) {
+        const int error = errno;
         closeDevice();
-        throw ECommsError("Unable to create event");
+        throw ECommsError("Unable to create event", error);
     }
     const auto closeEvent = [this] {
         ::close(FCloseEvent);
         FCloseEvent = -1;
     };
 
+    int threadError = 0;
     try {
         auto reader = std::make_unique<TReadThread>(FPortHandle, FCloseEvent, FNotifyWindow, &FDeviceTimeouts);
         reader->Create();
         FReadThread = std::move(reader);
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        const auto* system = dynamic_cast<const std::system_error*>(&e);
+        threadError = system ? system->code().value() : ENOMEM;
+    }
+    if (!FReadThread) {
         closeEvent();
         closeDevice();
-        throw ECommsError("Unable to create read thread");
+        throw ECommsError("Unable to create read thread", threadError);
     }
 
     // The transmit thread's queue belongs with the thread: if it cannot be
@@ -103,15 +109,19 @@ void TComm::OpenPort()
             auto writer = std::make_unique<TWriteThread>(FPortHandle, FCloseEvent, FNotifyWindow, FQueueRead);
             writer->Create();
             FWriteThread = std::move(writer);
-        } catch (const std::exception&) {
+        } catch (const std::exception& e) {
+            const auto* system = dynamic_cast<const std::system_error*>(&e);
+            threadError = system ? system->code().value() : ENOMEM;
         }
+    } else {
+        threadError = errno;
     }
     if (!FWriteThread) {
         StopReadThread();
         CloseWriteQueue();
         closeEvent();
         closeDevice();
-        throw ECommsError("Unable to create write thread");
+        throw ECommsError("Unable to create write thread", threadError);
     }
 
     FReadThread->Resume();

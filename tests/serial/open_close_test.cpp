@@ -1,11 +1,19 @@
-// Opening, closing and reopening a line, and every way an opening can fail.
+// Opening, closing and reopening a line, every way an opening can fail and
+// what the operator is told about it, and the ports offered for opening.
+#include "port_catalog.h"
 #include "serial_test_support.h"
 
+#include <grp.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <iostream>
 #include <memory>
 #include <set>
 
@@ -13,15 +21,88 @@ using namespace serial_test;
 
 namespace {
 
-std::string OpenError(TComm& comm)
+std::string OpenError(TComm& comm, int* systemError = nullptr)
 {
     try {
         comm.OpenPort();
     } catch (const ECommsError& error) {
+        if (systemError) *systemError = error.SystemError();
         return error.what();
     }
     return "(opened)";
 }
+
+// This test program run again as another process (see serial_test_main.cpp),
+// talking over its standard input and output.
+class HelperProcess {
+public:
+    // prefix: a command that runs the program, e.g. as another user.
+    HelperProcess(std::vector<std::string> prefix, const std::vector<std::string>& args)
+    {
+        char self[4096] = {};
+        EXPECT_GT(::readlink("/proc/self/exe", self, sizeof self - 1), 0);
+        std::vector<std::string> all = std::move(prefix);
+        all.push_back(self);
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& a : all) argv.push_back(a.data());
+        argv.push_back(nullptr);
+
+        int in[2], out[2];
+        EXPECT_EQ(::pipe2(in, O_CLOEXEC), 0);
+        EXPECT_EQ(::pipe2(out, O_CLOEXEC), 0);
+        posix_spawn_file_actions_t actions;
+        ::posix_spawn_file_actions_init(&actions);
+        ::posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+        ::posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        EXPECT_EQ(::posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environ), 0);
+        ::posix_spawn_file_actions_destroy(&actions);
+        ::close(in[0]);
+        ::close(out[1]);
+        toChild_ = in[1];
+        fromChild_ = out[0];
+    }
+    ~HelperProcess()
+    {
+        if (toChild_ >= 0) ::close(toChild_);
+        Wait();
+        ::close(fromChild_);
+    }
+    pid_t Pid() const { return pid_; }
+
+    // What the helper wrote up to and including the first line holding `until`
+    // (everything when empty), until it ends or the deadline passes.
+    std::string Read(const std::string& until = "")
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < kDeadlineMs && (until.empty() || output_.find(until) == std::string::npos)) {
+            pollfd wait{fromChild_, POLLIN, 0};
+            if (::poll(&wait, 1, 100) <= 0) continue;
+            char buffer[4096];
+            const ssize_t n = ::read(fromChild_, buffer, sizeof buffer);
+            if (n <= 0) break;
+            output_.append(buffer, static_cast<size_t>(n));
+        }
+        return output_;
+    }
+
+    int Wait()
+    {
+        if (pid_ > 0) {
+            ::waitpid(pid_, &status_, 0);
+            pid_ = -pid_;
+        }
+        return status_;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int toChild_ = -1;
+    int fromChild_ = -1;
+    int status_ = -1;
+    std::string output_;
+};
 
 TEST(CommOpenClose, FreshThreadsAtEachOpeningAndNothingLeftAfterClosing)
 {
@@ -64,7 +145,9 @@ TEST(CommOpenClose, OpeningAnOpenComponentLeavesTheLineWorking)
     Recorder seen;
     seen.Attach(comm);
     OpenOn(comm, pty);
-    EXPECT_EQ(OpenError(comm), "This serial port already opened");
+    int systemError = -1;
+    EXPECT_EQ(OpenError(comm, &systemError), "This serial port already opened");
+    EXPECT_EQ(systemError, 0);
     ASSERT_TRUE(comm.IsOpen());
     EXPECT_TRUE(comm.SendData("abc", 3));
     EXPECT_EQ(pty.Read(3), "abc");
@@ -74,35 +157,67 @@ TEST(CommOpenClose, OpeningAnOpenComponentLeavesTheLineWorking)
 }
 
 // Each case makes a name that cannot be opened as a line; afterwards the
-// component is closed, holds nothing, and opens the free line at once.
+// component is closed, holds nothing, and opens the free line at once. The
+// failure carries the system's error, and the lines shown beneath the text
+// name the path tried, the reason and what to do.
+struct FailingSetup {
+    Pty& pty;
+    std::vector<std::unique_ptr<TComm>> others;
+    std::unique_ptr<HelperProcess> helper;
+    int lockFd = -1;
+};
+
 struct FailingName {
     const char* what;
-    std::function<std::string(Pty& pty, std::vector<std::unique_ptr<TComm>>& others, int& lockFd)> make;
+    std::function<std::string(FailingSetup&)> make;
     const char* error;
+    int systemError;
+    // Lines expected among the advice; "$PATH" stands for the device tried,
+    // "$HOLDER" for the process holding it.
+    std::vector<std::string> advice;
 };
 
 class CommOpenFailure : public ::testing::TestWithParam<FailingName> {};
 
+std::string Filled(std::string text, const std::string& path, const std::string& holder)
+{
+    for (const auto& [key, value] : {std::pair<std::string, std::string>{"$PATH", path}, {"$HOLDER", holder}}) {
+        if (const size_t at = text.find(key); at != std::string::npos) text.replace(at, key.size(), value);
+    }
+    return text;
+}
+
 TEST_P(CommOpenFailure, RaisesItsTextAndLeavesNothingOpen)
 {
     Pty pty;
-    std::vector<std::unique_ptr<TComm>> others;
-    int lockFd = -1;
-    const std::string name = GetParam().make(pty, others, lockFd);
+    FailingSetup setup{pty, {}, {}, -1};
+    const std::string name = GetParam().make(setup);
     const int descriptors = OpenDescriptors();
     const int readers = ThreadsNamed("TReadThread");
 
     TComm comm;
     comm.SetCommName(name);
-    EXPECT_EQ(OpenError(comm), GetParam().error);
+    int systemError = -1;
+    EXPECT_EQ(OpenError(comm, &systemError), GetParam().error);
+    EXPECT_EQ(systemError, GetParam().systemError) << std::strerror(systemError);
     EXPECT_FALSE(comm.IsOpen());
     EXPECT_EQ(OpenDescriptors(), descriptors);
     EXPECT_EQ(ThreadsNamed("TReadThread"), readers);
 
-    if (lockFd >= 0) {
-        ::close(lockFd);
+    const std::string path = ortiva::DevicePathFor(name);
+    const std::string holder = setup.helper ? "serial_tests (process " + std::to_string(setup.helper->Pid()) + ")"
+                                            : "serial_tests (process " + std::to_string(::getpid()) + ")";
+    const std::string advice = ortiva::OpenFailureAdvice(path, systemError);
+    for (const std::string& line : GetParam().advice) {
+        EXPECT_NE(advice.find(Filled(line, path, holder)), std::string::npos)
+            << "missing: " << Filled(line, path, holder) << "\nin:\n" << advice;
     }
-    others.clear();
+
+    if (setup.lockFd >= 0) {
+        ::close(setup.lockFd);
+    }
+    setup.others.clear();
+    setup.helper.reset();
     OpenOn(comm, pty);
     EXPECT_TRUE(comm.IsOpen());
 }
@@ -117,31 +232,110 @@ std::string TempFile()
 }
 
 const FailingName kFailingNames[] = {
-    {"MissingDevice", [](Pty&, auto&, int&) { return std::string("/dev/ortiva-no-such-line"); },
-     "Error opening serial port"},
-    {"ComNameWithoutDevice", [](Pty&, auto&, int&) { return std::string("COM4000"); },
-     "Error opening serial port"},
-    {"RegularFile", [](Pty&, auto&, int&) { return TempFile(); }, "File handle is not a comm handle "},
-    {"CharacterDeviceThatIsNoLine", [](Pty&, auto&, int&) { return std::string("/dev/null"); },
-     "File handle is not a comm handle "},
+    {"MissingDevice", [](FailingSetup&) { return std::string("/dev/ortiva-no-such-line"); },
+     "Error opening serial port", ENOENT,
+     {"Port: $PATH\nReason: No such file or directory (ENOENT).", "does not exist"}},
+    {"ComNameWithoutDevice", [](FailingSetup&) { return std::string("COM4000"); }, "Error opening serial port",
+     ENOENT, {"Port: /dev/ttyS3999\n", "(ENOENT)"}},
+    {"RegularFile", [](FailingSetup&) { return TempFile(); }, "File handle is not a comm handle ", ENOTTY,
+     {"Port: $PATH\n", "(ENOTTY)", "not a serial port"}},
+    {"CharacterDeviceThatIsNoLine", [](FailingSetup&) { return std::string("/dev/null"); },
+     "File handle is not a comm handle ", ENOTTY, {"not a serial port"}},
     {"LineHeldByAnotherComponent",
-     [](Pty& pty, std::vector<std::unique_ptr<TComm>>& others, int&) {
-         others.push_back(std::make_unique<TComm>());
-         OpenOn(*others.back(), pty);
-         return pty.Path();
+     [](FailingSetup& setup) {
+         setup.others.push_back(std::make_unique<TComm>());
+         OpenOn(*setup.others.back(), setup.pty);
+         return setup.pty.Path();
      },
-     "Error opening serial port"},
+     "Error opening serial port", EBUSY,
+     {"Port: $PATH\nReason: Device or resource busy (EBUSY).", "Another program has the port open: $HOLDER."}},
     {"LineLockedByAnotherProgram",
-     [](Pty& pty, auto&, int& lockFd) {
-         lockFd = ::open(pty.Path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-         EXPECT_EQ(::flock(lockFd, LOCK_EX | LOCK_NB), 0);
-         return pty.Path();
+     [](FailingSetup& setup) {
+         setup.lockFd = ::open(setup.pty.Path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+         EXPECT_EQ(::flock(setup.lockFd, LOCK_EX | LOCK_NB), 0);
+         return setup.pty.Path();
      },
-     "Error opening serial port"},
+     "Error opening serial port", EBUSY, {"(EBUSY)", "Another program has the port open: $HOLDER."}},
+    {"LineOpenInAnotherProcess",
+     [](FailingSetup& setup) {
+         setup.helper = std::make_unique<HelperProcess>(std::vector<std::string>{},
+                                                        std::vector<std::string>{"--hold-line", setup.pty.Path()});
+         EXPECT_NE(setup.helper->Read("held").find("held"), std::string::npos);
+         return setup.pty.Path();
+     },
+     "Error opening serial port", EBUSY, {"(EBUSY)", "Another program has the port open: $HOLDER."}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Names, CommOpenFailure, ::testing::ValuesIn(kFailingNames),
                          [](const auto& info) { return std::string(info.param.what); });
+
+// A line of group dialout that the test's user may not open, opened by a
+// second run of this program as user nobody.
+TEST(CommOpenFailureAdvice, PermissionDeniedNamesTheGroupAndTheCommandThatAddsTheUser)
+{
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "not root: cannot run the opening as another user, and a line the own user is kept from "
+                        "needs another owner";
+    }
+    const group* dialout = ::getgrnam("dialout");
+    if (dialout == nullptr) {
+        GTEST_SKIP() << "this system has no group dialout";
+    }
+    Pty pty;
+    ASSERT_EQ(::chown(pty.Path().c_str(), 0, dialout->gr_gid), 0);
+    ASSERT_EQ(::chmod(pty.Path().c_str(), 0660), 0);
+    HelperProcess opener({"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--"},
+                         {"--open-report", pty.Path()});
+    const std::string report = opener.Read();
+    EXPECT_EQ(opener.Wait(), 0) << report;
+    const std::string head = "Error opening serial port\n" + std::to_string(EACCES) + "\nPort: " + pty.Path() +
+                             "\nReason: Permission denied (EACCES).\n";
+    EXPECT_EQ(report.substr(0, head.size()), head);
+    for (const char* line : {"The port belongs to the group \"dialout\", and user \"nobody\" is not in it.",
+                             "\n    sudo usermod -aG dialout nobody\n", "log out and back in."}) {
+        EXPECT_NE(report.find(line), std::string::npos) << "missing: " << line << "\nin:\n" << report;
+    }
+}
+
+TEST(PortCatalog, OneItemPerDeviceInNaturalOrderWithWhatTellsThemApart)
+{
+    const std::vector<ortiva::PortRecord> records = {
+        {"/dev/ttyUSB10", "USB-Serial Controller", "Maker B", "", ""},
+        {"/dev/ttyUSB2", "USB UART", "Maker A", "A50285BI", "/dev/serial/by-id/usb-Maker_A_USB_UART_A50285BI-if00-port0"},
+        {"/dev/ttyACM0", "CDC Device", "", "", ""},
+        {"/dev/ttyS4", "", "", "", ""},                               // no description at all
+        {"/dev/ttyUSB2", "Other name", "", "", ""},                   // the same device again
+        {"/dev/ttyACM0", "", "Maker C", "7", "/dev/serial/by-id/usb-C"},  // adds what the first one lacked
+        {"", "no path", "", "", ""},
+    };
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"/dev/ttyACM0", "CDC Device\nManufacturer: Maker C\nSerial number: 7\n/dev/serial/by-id/usb-C"},
+        {"/dev/ttyS4", ""},
+        {"/dev/ttyUSB2",
+         "USB UART\nManufacturer: Maker A\nSerial number: A50285BI\n"
+         "/dev/serial/by-id/usb-Maker_A_USB_UART_A50285BI-if00-port0"},
+        {"/dev/ttyUSB10", "USB-Serial Controller\nManufacturer: Maker B"},
+    };
+    const std::vector<ortiva::PortItem> items = ortiva::PortListItems(records);
+    ASSERT_EQ(items.size(), expected.size());
+    for (size_t i = 0; i < items.size(); ++i) {
+        EXPECT_EQ(items[i].text, expected[i].first);
+        EXPECT_EQ(items[i].toolTip, expected[i].second);
+    }
+    EXPECT_TRUE(ortiva::PortListItems({}).empty());
+
+    // A missing port is answered with the ports that are there.
+    EXPECT_EQ(ortiva::OpenFailureAdvice("/dev/ttyUSB0", ENOENT, records),
+              "Port: /dev/ttyUSB0\nReason: No such file or directory (ENOENT).\n"
+              "This port does not exist on this computer. Is the adapter plugged in?\n"
+              "Serial ports present on this computer:\n"
+              "    /dev/ttyACM0  CDC Device\n    /dev/ttyS4\n    /dev/ttyUSB2  USB UART\n"
+              "    /dev/ttyUSB10  USB-Serial Controller");
+    EXPECT_EQ(ortiva::OpenFailureAdvice("/dev/ttyUSB0", ENOENT, {}),
+              "Port: /dev/ttyUSB0\nReason: No such file or directory (ENOENT).\n"
+              "This port does not exist on this computer. Is the adapter plugged in?\n"
+              "No other serial port was found on this computer.");
+}
 
 // Lowers the descriptor limit so that exactly `free` more descriptors can be
 // made, and restores it when it goes out of scope.
@@ -185,7 +379,7 @@ TEST(CommOpenClose, RunningOutOfDescriptorsPartWayUndoesTheEarlierSteps)
         {0, "Error opening serial port"},
         {1, "Unable to create event"},         // the line takes the last one
         {2, "Unable to create write thread"},  // no room for the transmit queue
-    };
+    };  // each failing with EMFILE
     Pty pty;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.error);
@@ -207,6 +401,7 @@ TEST(CommOpenClose, RunningOutOfDescriptorsPartWayUndoesTheEarlierSteps)
             std::rethrow_exception(failure);
         } catch (const ECommsError& error) {
             EXPECT_STREQ(error.what(), c.error);
+            EXPECT_EQ(error.SystemError(), EMFILE);
         }
         EXPECT_FALSE(comm.IsOpen());
         EXPECT_EQ(OpenDescriptors(), descriptors);
@@ -253,3 +448,35 @@ TEST(CommDevicePath, ComNamesMapToSerialDevicesOtherNamesAreKept)
 }
 
 }  // namespace
+
+namespace serial_test {
+
+int HoldLine(const std::string& path)
+{
+    TComm comm;
+    comm.SetCommName(path);
+    comm.OpenPort();
+    std::printf("held\n");
+    std::fflush(stdout);
+    char byte;
+    while (::read(0, &byte, 1) > 0) {
+    }
+    return 0;
+}
+
+int OpenReport(const std::string& path)
+{
+    TComm comm;
+    comm.SetCommName(path);
+    std::string report = "(opened)\n";
+    try {
+        comm.OpenPort();
+    } catch (const ECommsError& error) {
+        report = std::string(error.what()) + "\n" + std::to_string(error.SystemError()) + "\n" +
+                 ortiva::OpenFailureAdvice(ortiva::DevicePathFor(path), error.SystemError()) + "\n";
+    }
+    std::fputs(report.c_str(), stdout);
+    return 0;
+}
+
+}  // namespace serial_test

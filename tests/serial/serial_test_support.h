@@ -59,6 +59,12 @@ inline void Pump(int ms)
 // Defined in line_speed.cpp.
 uint32_t OutputSpeed(int fd);
 
+// The program's helper runs (open_close_test.cpp), chosen by serial_test_main.cpp:
+// HoldLine opens the line and keeps it until its standard input ends;
+// OpenReport tries to open and prints the text, the errno and the advice.
+int HoldLine(const std::string& path);
+int OpenReport(const std::string& path);
+
 inline void Sleep(int ms)
 {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
