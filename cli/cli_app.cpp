@@ -483,6 +483,14 @@ int Hart(Context& c)
     return kExitDone;
 }
 
+int ExitCodeOf(const std::runtime_error& e)
+{
+    if (dynamic_cast<const PortError*>(&e)) return kExitPort;
+    if (dynamic_cast<const NoReply*>(&e) || dynamic_cast<const UnreadableReply*>(&e)) return kExitNoReply;
+    if (dynamic_cast<const WriteRefused*>(&e) || dynamic_cast<const Mismatch*>(&e)) return kExitMismatch;
+    return kExitUsage;  // a profile refused, a file not read or written
+}
+
 }  // namespace
 
 int RunCli(const QStringList& arguments, std::FILE* out, std::FILE* err)
@@ -565,24 +573,12 @@ int RunCli(const QStringList& arguments, std::FILE* out, std::FILE* err)
         std::fprintf(err, "%s: %s\nTry 'ortiva-cli %s--help'.\n", kTool, e.what(),
                      command ? (std::string(command->name) + " ").c_str() : "");
         return kExitUsage;
-    } catch (const ProfileError& e) {
+    } catch (const std::runtime_error& e) {
+        std::fprintf(err, "%s: %s\n", kTool, e.what());
+        return ExitCodeOf(e);
+    } catch (const std::exception& e) {
         std::fprintf(err, "%s: %s\n", kTool, e.what());
         return kExitUsage;
-    } catch (const PortError& e) {
-        std::fprintf(err, "%s: %s\n", kTool, e.what());
-        return kExitPort;
-    } catch (const NoReply& e) {
-        std::fprintf(err, "%s: %s\n", kTool, e.what());
-        return kExitNoReply;
-    } catch (const UnreadableReply& e) {
-        std::fprintf(err, "%s: %s\n", kTool, e.what());
-        return kExitNoReply;
-    } catch (const WriteRefused& e) {
-        std::fprintf(err, "%s: %s\n", kTool, e.what());
-        return kExitMismatch;
-    } catch (const Mismatch& e) {
-        std::fprintf(err, "%s: %s\n", kTool, e.what());
-        return kExitMismatch;
     }
 }
 
