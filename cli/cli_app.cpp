@@ -230,7 +230,8 @@ void Compare(const Context& c, const Values& module, const Values& profile, cons
         r["differences"] = diffs;
         Print(c.out, r);
     } else if (keys.empty()) {
-        Report(c, std::string(what) + ": the module and the profile are equal");
+        Report(c, std::string(what) == "set" ? "set: read back, the module holds the values"
+                                             : std::string(what) + ": the module and the profile are equal");
     } else {
         for (const std::string& k : keys) {
             const auto m = value(module, k);
