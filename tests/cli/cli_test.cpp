@@ -231,6 +231,11 @@ TEST_F(CliTest, MalformedProfilesAreRefusedBeforeAnythingIsSent)
         EXPECT_EQ(r.code, kExitUsage);
         EXPECT_NE(r.err.find(row.message), std::string::npos) << r.err;
     }
+    // A good profile in a dry run: every frame printed, nothing sent.
+    const Result dry = RunTool(sim.Line() << "restore" << File("good.json") << "--dry-run");
+    EXPECT_EQ(dry.code, kExitDone) << dry.err;
+    EXPECT_NE(dry.out.find("QQS#BA2:30#"), std::string::npos) << dry.out;
+    EXPECT_LT(dry.out.find("QQS#BA2:30#"), dry.out.find("QQS#BA1:30#"));
     EXPECT_EQ(sim.server->RequestsHandled(), before);
 }
 
