@@ -239,6 +239,25 @@ TEST_F(CliTest, MalformedProfilesAreRefusedBeforeAnythingIsSent)
     EXPECT_EQ(sim.server->RequestsHandled(), before);
 }
 
+// A write the module refuses stops the restore there, naming the step;
+// nothing after it is sent.
+TEST_F(CliTest, RestoreStopsAtARefusedWrite)
+{
+    Sim sim;
+    ASSERT_EQ(RunTool(sim.Line() << "backup" << File("p.json")).code, kExitDone);
+    QJsonObject p = ReadJson(File("p.json"));
+    QJsonObject system = p["system"].toObject();
+    system["modbus_slave_address"] = 300;  // the tool's field carries it, the module takes 0 to 247
+    system["rs485b_baud"] = 1200;
+    p["system"] = system;
+    WriteFile(File("p.json"), QJsonDocument(p).toJson());
+
+    const Result r = RunTool(sim.Line() << "restore" << File("p.json"));
+    EXPECT_EQ(r.code, kExitMismatch);
+    EXPECT_NE(r.err.find("the module refused system modbus_slave_address"), std::string::npos) << r.err;
+    EXPECT_EQ(sim.server->WithModule([](sim::Module& m) { return m.system.baud_b; }), 3);
+}
+
 TEST_F(CliTest, DiffNamesTheDifferingKeys)
 {
     Sim sim;
