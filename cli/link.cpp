@@ -1,5 +1,6 @@
 #include "link.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QEventLoop>
 #include <QTimer>
@@ -94,6 +95,13 @@ std::vector<uint8_t> Link::Exchange(const Command& command, const std::string& w
         return {};
     }
     if (!comm_) throw PortError(options_.port + ": the port is not open");
+
+    // Whatever came in since the last exchange (a reply after its timeout)
+    // belongs to no frame of this one.
+    comm_->SetOnReceiveData([this](QObject*, const void*, uint16_t length) {
+        if (options_.log) std::fprintf(options_.log, "%*s %u late bytes dropped\n", 15, "", unsigned{length});
+    });
+    QCoreApplication::processEvents();
 
     std::vector<uint8_t> reply;
     QEventLoop loop;
