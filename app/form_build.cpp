@@ -147,6 +147,13 @@ QStringList Items(std::initializer_list<const char*> items)
     return out;
 }
 
+QStringList Items(std::span<const char* const> items)
+{
+    QStringList out;
+    for (const char* item : items) out << QString::fromUtf8(item);
+    return out;
+}
+
 QStringList Numbers(int first, int last)
 {
     QStringList out;

@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <initializer_list>
+#include <span>
 
 // Passes a member and its design name: Button(DESIGN(Button5), parent, "Set").
 #define DESIGN(member) member, #member
@@ -64,6 +65,7 @@ QGroupBox* Group(QGroupBox*& slot, const char* name, QWidget* parent, const QStr
 
 // Items given as ASCII or UTF-8 literals.
 QStringList Items(std::initializer_list<const char*> items);
+QStringList Items(std::span<const char* const> items);
 QStringList Numbers(int first, int last);
 
 // The label names the control for keyboard users and screen readers.

@@ -6,18 +6,23 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "choice_lists.h"
 #include "form_build.h"
 #include "tform1.h"
 
 using namespace ortiva::build;
 
 namespace {
-const QStringList kFormatsA = Items({"0 IEE754 (FF4 FF3 FF2 FF1)", "1 IEE754 (FF2 FF1 FF4 FF3)"});
-const QStringList kFormatsB = kFormatsA + Items({"2 Uint32 (FF4 FF3 FF2 FF1)", "3 Uint32 (FF2 FF1 FF4 FF3)"});
-const QStringList kFormatsC = kFormatsB + Items({"4 绝对值  (FF2 FF1 FF4 FF3)"});
-const QStringList kCommandNumbers = Items({"0 Not analytic", "1 Command 1", "2 Command 2"});
-const QStringList kDataLengths = Items({"4 byte", "8 byte"});
-const QStringList kOpenFlags = Items({"0 Close", "1 Open"});
+QStringList Formats(size_t list)  // FAMOUT1, FAMOUT3, then the other three
+{
+    return Items(std::span(ortiva::kOutputFormatItems).first(static_cast<size_t>(ortiva::kOutputFormatCounts[list])));
+}
+const QStringList kFormatsA = Formats(0);
+const QStringList kFormatsB = Formats(1);
+const QStringList kFormatsC = Formats(2);
+const QStringList kCommandNumbers = Items(ortiva::kParsingCommandItems);
+const QStringList kDataLengths = Items(ortiva::kDataLengthItems);
+const QStringList kOpenFlags = Items(ortiva::kOpenFlagItems);
 }  // namespace
 
 void TForm1::BuildModbusPage()
@@ -31,18 +36,13 @@ void TForm1::BuildModbusPage()
         Label(DESIGN(Label38), b, QStringLiteral("Meter ID:"));
         List(DESIGN(ComboBox41), b, Items({"Device 0", "Device 1", "Device 2", "Device 3", "Device 4"}), 0, 0);
         Label(DESIGN(Label15), b, QStringLiteral("Enabled:"));
-        List(DESIGN(ComboBox6), b, Items({"Close", "Open"}), 0, 0);
+        List(DESIGN(ComboBox6), b, Items(ortiva::kDeviceEnabledItems), 0, 0);
         Label(DESIGN(Label63), b, QStringLiteral("Device Mode:"));
-        List(DESIGN(ComboBox16), b, Items({"Secondary Master Device", "Master Device"}), 0, 0);
+        List(DESIGN(ComboBox16), b, Items(ortiva::kDeviceModeItems), 0, 0);
         Label(DESIGN(Label64), b, QStringLiteral("Meter Type:"));
-        List(DESIGN(ComboBox17), b,
-             Items({"0)Custom Meter", "1)Currency Meter", "2)KROHEN_IFC070", "3)KROHEN_IFC300", "4)KROEN_IFC090",
-                    "5)Siemens_MG500", "6)Siemens_FUS010", "7)Siemens_MASS600", "8)ABB_FIX100", "9)ABB_FMT200",
-                    "10)MP3", "11)HT56", "12)F56", "13)3051AMV", "14)SIERRA", "15)Yokogawa", "16)Emerson",
-                    "17)E+H_FU090", "18)EJX910 ", "19)Toshiba"}),
-             0, 0);
+        List(DESIGN(ComboBox17), b, Items(ortiva::kMeterTypeItems), 0, 0);
         Label(DESIGN(Label48), b, QStringLiteral("Preamble Lengh:"));
-        List(DESIGN(ComboBox34), b, Numbers(4, 9), 0, 0);
+        List(DESIGN(ComboBox34), b, Items(ortiva::kPreambleLengthItems), 0, 0);
         Label(DESIGN(Label58), b, QStringLiteral("Buffer Clear Time:"));
         Edit(DESIGN(Edit1), b, QStringLiteral("060"), 4);
         Label(DESIGN(Label59), b, QStringLiteral("S"));
@@ -205,7 +205,7 @@ void TForm1::BuildModbusPage()
         }
 
         Label(DESIGN(Label33), b, QStringLiteral("Address Bits:"));
-        List(DESIGN(ComboBox15), b, Numbers(3, 9), 5, 0);
+        List(DESIGN(ComboBox15), b, Items(ortiva::kAddressBitsItems), 5, 0);
         Button(DESIGN(Button12), b, QStringLiteral("Set"));
         Buddy(Label33, ComboBox15);
         Describe(Button12, QStringLiteral("Set the custom HART data parsing format"));
@@ -254,8 +254,7 @@ void TForm1::BuildModbusPage()
     Group(DESIGN(GroupBox11), page, QStringLiteral("Module Operation Mode"));
     {
         QGridLayout* g = Grid(GroupBox11);
-        List(DESIGN(ComboBox14), GroupBox11,
-             Items({"0_Transparent Mode", "1_ModbusRtu Single mode", "2_ModbusRtu Multiple mode"}), 0, 0);
+        List(DESIGN(ComboBox14), GroupBox11, Items(ortiva::kModuleOperationModeItems), 0, 0);
         Button(DESIGN(Button22), GroupBox11, QStringLiteral("Set"));
         ComboBox14->setAccessibleName(QStringLiteral("Module Operation Mode"));
         Describe(Button22, QStringLiteral("Set the module operation mode"));
@@ -284,10 +283,7 @@ void TForm1::BuildModbusPage()
         QGridLayout* g = Grid(GroupBox17);
         // Designed with no selection while reading "0 close"; the window's
         // creation selects it.
-        List(DESIGN(ComboBox18), GroupBox17,
-             Items({"0 close", "1 variable 1 M3/S-->M3/H", "2 variable 1 coefficient",
-                    "3 Variable 1 coefficient * 100 rounded to the nearest integer"}),
-             -1, 22);
+        List(DESIGN(ComboBox18), GroupBox17, Items(ortiva::kCoefficientModeItems), -1, 22);
         Label(DESIGN(Label6), GroupBox17, QStringLiteral("Coefficient:"));
         Edit(DESIGN(Beilv), GroupBox17, QStringLiteral("0.001"), 7);
         Button(DESIGN(Button2), GroupBox17, QStringLiteral("Set"));

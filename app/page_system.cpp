@@ -5,15 +5,16 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "choice_lists.h"
 #include "form_build.h"
 #include "tform1.h"
 
 using namespace ortiva::build;
 
 namespace {
-const QStringList kModuleBauds = Items({"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"});
-const QStringList kParities = Items({"None", "Odd", "Even"});
-const QStringList kReturnTimes = Items({"0 50ms", "1 100ms", "2 200ms", "3 300ms", "4 400ms", "5 500ms"});
+const QStringList kModuleBauds = Items(ortiva::kModuleBaudItems);
+const QStringList kParities = Items(ortiva::kParityItems);
+const QStringList kReturnTimes = Items(ortiva::kReturnTimeItems);
 }  // namespace
 
 void TForm1::BuildSystemPage()
@@ -133,10 +134,7 @@ void TForm1::BuildSystemPage()
         Label(DESIGN(Label1), GroupBox7, QStringLiteral("Working Mode:"));
         // Created as designed, showing no selection; the window's creation
         // selects the item it shows.
-        List(DESIGN(ComboBox7), GroupBox7,
-             Items({"0_Transparent Mode", "1_Single Meter Operation Mode", "2_Multi-Slave Operation Mode",
-                    "3_Monitoring to MODBUS RTU(Custom)", "4_Monitoring data output mode"}),
-             -1, 26);
+        List(DESIGN(ComboBox7), GroupBox7, Items(ortiva::kWorkingModeItems), -1, 26);
         Button(DESIGN(Button24), GroupBox7, QStringLiteral("Set"));
         Buddy(Label1, ComboBox7);
         Describe(Button24, QStringLiteral("Set the working mode"));

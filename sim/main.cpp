@@ -41,6 +41,8 @@ constexpr const char* kHelp =
     "                       character 255\n"
     "  --meter-type N       device replies report meter type N (0..99)\n"
     "  --reorder            device replies: sections in reverse order\n"
+    "  --check-rate         ignore requests unless the line is set to the module's\n"
+    "                       RS232/RS485A baud rate\n"
     "  --verbose            log requests and replies to standard error\n"
     "  --help               show this text and exit\n";
 
@@ -119,6 +121,8 @@ int main(int argc, char** argv)
             options.module.meter_type = Number(arg, value(), 0, 99);
         } else if (arg == "--reorder") {
             options.module.reorder = flag();
+        } else if (arg == "--check-rate") {
+            options.line.check_rate = flag();
         } else if (arg == "--verbose") {
             options.line.verbose = flag();
         } else {

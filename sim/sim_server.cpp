@@ -246,6 +246,17 @@ void SimServer::Run()
     }
 }
 
+// The line's rate as the client set it against the module's own side A rate.
+// (A pseudo-terminal keeps no parity, so only the rate can be compared.)
+bool SimServer::LineMatches(const SystemSettings& system) const
+{
+    static constexpr speed_t kRates[] = {B1200, B2400, B4800, B9600, B19200, B38400, B57600, B115200};
+    termios tio{};
+    if (::tcgetattr(slave_fd_, &tio) != 0 || system.baud_a < 0 || system.baud_a > 7)
+        return false;
+    return ::cfgetospeed(&tio) == kRates[system.baud_a];
+}
+
 void SimServer::Serve(const Bytes& request)
 {
     LineOptions line;
@@ -253,7 +264,8 @@ void SimServer::Serve(const Bytes& request)
     {
         std::lock_guard lock(mutex_);
         line = options_.line;
-        reply = module_.Handle(request);
+        if (!line.check_rate || LineMatches(module_.system))
+            reply = module_.Handle(request);
     }
     if (line.verbose)
         Log("<-", request);

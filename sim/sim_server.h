@@ -25,6 +25,8 @@ struct LineOptions {
     bool garbage = false;     // noise bytes before every reply
     bool long_reply = false;  // every reply padded to kLongReplySize bytes
     bool verbose = false;     // requests and replies logged to stderr
+    bool check_rate = false;  // requests count only when the line is set to the module's
+                              // RS232/RS485A rate (a real line garbles them otherwise)
 };
 
 struct SimOptions {
@@ -83,6 +85,7 @@ private:
     bool Pause(int ms);
     void WriteAll(const Bytes& bytes);
     void ClearExclusive();
+    bool LineMatches(const SystemSettings& system) const;
 
     mutable std::mutex mutex_;
     std::condition_variable cv_;

@@ -1,0 +1,586 @@
+#include "cli_app.h"
+
+#include <QCommandLineParser>
+#include <QDateTime>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSaveFile>
+
+#include <map>
+#include <optional>
+#include <set>
+
+#include "convert.h"
+#include "hart_decoders.h"
+#include "hart_frames.h"
+#include "hart_units.h"
+#include "link.h"
+#include "module_io.h"
+#include "port_advice.h"
+#include "profile.h"
+
+namespace ortiva::cli {
+
+namespace {
+
+constexpr const char* kTool = "ortiva-cli";
+
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+class Mismatch : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct CommandInfo {
+    const char* name;
+    const char* synopsis;
+    const char* text;
+    std::set<QString> options;  // options of its own, beyond the line options
+    bool port;                  // needs -p
+};
+
+const std::vector<CommandInfo>& Commands()
+{
+    static const std::vector<CommandInfo> commands = {
+        {"ports", "ports", "The serial ports present, as the window's port list offers them.", {}, false},
+        {"info", "-p PORT info", "Communication query: the module's firmware text.", {}, true},
+        {"query", "-p PORT query system|coefficients|device N|monitoring N|all",
+         "Reads a group (or everything, with the header) and prints its values under the profile's keys.", {}, true},
+        {"set", "-p PORT set KEY=VALUE...",
+         "Writes settings under the profile's keys (\"system.modbus_slave_address=5\",\n"
+         "\"devices[2].preamble_length=6\"). The module's groups are read first, the\n"
+         "commands carrying a changed value are sent in restore order, and the result\n"
+         "is read back and compared unless --no-verify is given.",
+         {"no-verify", "side"}, true},
+        {"backup", "-p PORT backup FILE",
+         "Reads everything the module reports into a profile FILE (written whole or not at all).", {}, true},
+        {"restore", "-p PORT restore FILE [--dry-run] [--no-verify]",
+         "Writes a profile: device records, coefficients, monitoring slots, the system\n"
+         "group and last the module's serial parameters, the PC's side (--side) at the\n"
+         "very end; then reopens the PC port at the profile's rate and parity and reads\n"
+         "everything back to compare. The profile is checked whole before anything is sent.",
+         {"dry-run", "no-verify", "side"}, true},
+        {"diff", "-p PORT diff FILE", "Compares the module with a profile; exit 0 when equal, 4 naming the keys.", {},
+         true},
+        {"hart", "-p PORT hart identify|variables [--address N] [--preambles N]",
+         "HART reads through the module in transparent mode: command 0 (identity) at\n"
+         "polling address N, or command 0 then command 3 (the variables with units).",
+         {"address", "preambles"}, true},
+    };
+    return commands;
+}
+
+const CommandInfo* FindCommand(const QString& name)
+{
+    for (const CommandInfo& c : Commands())
+        if (name == QLatin1String(c.name)) return &c;
+    return nullptr;
+}
+
+const char* kLineOptionsHelp =
+    "Line options:\n"
+    "  -p, --port PORT         serial device (/dev/ttyUSB0; COM1..COM12 are /dev/ttyS0..11)\n"
+    "  -b, --baud BAUD         PC port rate (default 9600)\n"
+    "  --parity none|odd|even  PC port parity (default none)\n"
+    "  --timeout MS            reply timeout (default 3000)\n"
+    "  --silence MS            line silence that ends a reply (default 50)\n"
+    "  --rts, --dtr            hold RTS / DTR on (adapters that need them)\n"
+    "  -v, --verbose           every frame sent and received, time-stamped, on standard error\n"
+    "  --json, --text          output form (query and hart default to JSON, the others to text)\n";
+
+const char* kExitHelp =
+    "Exit codes: 0 done, 1 usage or bad profile, 2 port error, 3 no reply (or an\n"
+    "unreadable one), 4 verify or diff mismatch (or a write the module refused).\n";
+
+std::string GeneralHelp()
+{
+    std::string h = "Usage: ortiva-cli [line options] COMMAND [arguments]\n\n"
+                    "Backs up, restores, compares and scripts an Ortiva module's configuration.\n\n"
+                    "Commands:\n";
+    for (const CommandInfo& c : Commands()) h += std::string("  ortiva-cli ") + c.synopsis + "\n";
+    h += "\n";
+    h += kLineOptionsHelp;
+    h += "\n'ortiva-cli COMMAND --help' describes a command.\n";
+    h += kExitHelp;
+    return h;
+}
+
+std::string CommandHelp(const CommandInfo& c)
+{
+    std::string h = std::string("Usage: ortiva-cli ") + c.synopsis + "\n\n" + c.text + "\n";
+    if (c.options.contains("dry-run")) h += "\n  --dry-run     print every frame that would be sent; send nothing";
+    if (c.options.contains("no-verify")) h += "\n  --no-verify   do not read back and compare";
+    if (c.options.contains("side"))
+        h += "\n  --side a|b    the module side the PC is on: RS232/RS485A (default) or RS485B";
+    if (c.options.contains("address")) h += "\n  --address N   HART polling address 0..15 (default 0)";
+    if (c.options.contains("preambles")) h += "\n  --preambles N preamble bytes before a frame, less one (default 6)";
+    if (!c.options.empty()) h += "\n";
+    if (c.port) h += std::string("\n") + kLineOptionsHelp;
+    h += "\n";
+    h += kExitHelp;
+    return h;
+}
+
+int NumberOption(const QCommandLineParser& p, const QString& name, int fallback, int lo, int hi)
+{
+    if (!p.isSet(name)) return fallback;
+    int32_t v = 0;
+    const std::string text = p.value(name).toStdString();
+    if (!TryStrToInt(text, v) || v < lo || v > hi)
+        throw UsageError("--" + name.toStdString() + ": '" + text + "' is not a number from " + std::to_string(lo) +
+                         " to " + std::to_string(hi));
+    return v;
+}
+
+void Print(std::FILE* out, const QJsonValue& v)
+{
+    const QJsonDocument doc = v.isArray() ? QJsonDocument(v.toArray()) : QJsonDocument(v.toObject());
+    std::fputs(doc.toJson(QJsonDocument::Indented).constData(), out);
+}
+
+void PrintValues(std::FILE* out, const Values& values)
+{
+    for (const auto& [k, v] : values) std::fprintf(out, "%s = %s\n", k.c_str(), v.c_str());
+}
+
+Profile LoadProfile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw ProfileError(path.toStdString() + ": " + file.errorString().toStdString());
+    try {
+        return ParseProfile(file.readAll());
+    } catch (const ProfileError& e) {
+        throw ProfileError(path.toStdString() + ": " + e.what());
+    }
+}
+
+void SaveProfile(const QString& path, const Profile& profile)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw ProfileError(path.toStdString() + ": " + file.errorString().toStdString());
+    file.write(QJsonDocument(ToJson(profile)).toJson(QJsonDocument::Indented));
+    if (!file.commit()) throw ProfileError(path.toStdString() + ": " + file.errorString().toStdString());
+}
+
+// Field sink for the HART decoders: keeps what they write.
+class Recorder final : public FieldSink {
+public:
+    void SetIndex(std::string_view c, int i) override { indexes[std::string(c)] = i; }
+    void SetText(std::string_view c, const std::string& t) override { texts[std::string(c)] = t; }
+    void SetChecked(std::string_view, bool) override {}
+    void SetVisible(std::string_view, bool) override {}
+    int Index(std::string_view c) const override
+    {
+        const auto it = indexes.find(std::string(c));
+        return it == indexes.end() ? -1 : it->second;
+    }
+    std::map<std::string, int> indexes;
+    std::map<std::string, std::string> texts;
+};
+
+struct Context {
+    QCommandLineParser& parser;
+    QStringList args;  // positional, after the command
+    std::FILE* out;
+    std::FILE* err;
+    bool json;
+    LinkOptions line;
+    char side = 'a';
+};
+
+void Report(const Context& c, const std::string& text)
+{
+    std::fprintf(c.out, "%s\n", text.c_str());
+}
+
+std::string Joined(const std::vector<std::string>& keys)
+{
+    std::string s;
+    for (const std::string& k : keys) s += (s.empty() ? "" : ", ") + k;
+    return s;
+}
+
+// Compares, prints the differences and raises Mismatch when there are any.
+void Compare(const Context& c, const Values& module, const Values& profile, const char* what)
+{
+    const std::vector<std::string> keys = DifferingKeys(module, profile);
+    auto value = [](const Values& v, const std::string& k) {
+        const auto it = v.find(k);
+        return it == v.end() ? std::optional<std::string>{} : std::optional<std::string>{it->second};
+    };
+    if (c.json) {
+        QJsonArray diffs;
+        for (const std::string& k : keys) {
+            QJsonObject o;
+            o["key"] = QString::fromStdString(k);
+            const auto m = value(module, k);
+            const auto p = value(profile, k);
+            o["module"] = m ? QJsonValue(QString::fromStdString(*m)) : QJsonValue();
+            o["profile"] = p ? QJsonValue(QString::fromStdString(*p)) : QJsonValue();
+            diffs.append(o);
+        }
+        QJsonObject r;
+        r["equal"] = keys.empty();
+        r["differences"] = diffs;
+        Print(c.out, r);
+    } else if (keys.empty()) {
+        Report(c, std::string(what) == "set" ? "set: read back, the module holds the values"
+                                             : std::string(what) + ": the module and the profile are equal");
+    } else {
+        for (const std::string& k : keys) {
+            const auto m = value(module, k);
+            const auto p = value(profile, k);
+            std::fprintf(c.out, "%s: module %s, profile %s\n", k.c_str(), m ? ("\"" + *m + "\"").c_str() : "(none)",
+                         p ? ("\"" + *p + "\"").c_str() : "(none)");
+        }
+    }
+    if (!keys.empty())
+        throw Mismatch(std::string(what) + ": " + std::to_string(keys.size()) + " key(s) differ" +
+                       (keys.size() <= 3 ? ": " + Joined(keys) : ""));
+}
+
+std::string Now() { return QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString(); }
+
+// ---------------------------------------------------------------- commands
+
+int Ports(Context& c)
+{
+    const std::vector<PresentPort> ports = ListPorts();
+    if (c.json) {
+        QJsonArray list;
+        for (const PresentPort& p : ports) {
+            QJsonObject o;
+            o["path"] = QString::fromStdString(p.path);
+            o["text"] = QString::fromStdString(p.text);
+            o["description"] = QString::fromStdString(p.description);
+            o["manufacturer"] = QString::fromStdString(p.manufacturer);
+            o["serial_number"] = QString::fromStdString(p.serialNumber);
+            o["by_id"] = QString::fromStdString(p.byIdPath);
+            list.append(o);
+        }
+        Print(c.out, list);
+    } else {
+        for (const PresentPort& p : ports) {
+            std::string details = p.toolTip;
+            std::replace(details.begin(), details.end(), '\n', ';');
+            std::fprintf(c.out, "%s%s%s\n", p.text.c_str(), details.empty() ? "" : "\t", details.c_str());
+        }
+        if (ports.empty()) std::fprintf(c.err, "%s: no serial ports found\n", kTool);
+    }
+    return kExitDone;
+}
+
+int Info(Context& c)
+{
+    Link link(c.line);
+    link.Open();
+    const std::string firmware = ReadFirmware(link);
+    if (c.json) {
+        QJsonObject o;
+        o["port"] = QString::fromStdString(c.line.port);
+        o["firmware"] = QString::fromStdString(firmware);
+        Print(c.out, o);
+    } else {
+        Report(c, "firmware: " + firmware);
+    }
+    return kExitDone;
+}
+
+int Query(Context& c)
+{
+    if (c.args.isEmpty()) throw UsageError("query: which group? system, coefficients, device N, monitoring N or all");
+    const QString what = c.args[0];
+    ReadSet set;
+    set.header = false;
+    set.system = set.coefficients = false;
+    set.devices.clear();
+    set.slotNumbers.clear();
+    int index = -1;
+    auto numberArg = [&](int lo, int hi) {
+        int32_t v = 0;
+        if (c.args.size() != 2 || !TryStrToInt(c.args[1].toStdString(), v) || v < lo || v > hi)
+            throw UsageError("query " + what.toStdString() + ": a number from " + std::to_string(lo) + " to " +
+                             std::to_string(hi) + " is expected");
+        return v;
+    };
+    if (what == QLatin1String("all") && c.args.size() == 1) {
+        set = ReadSet{};
+    } else if (what == QLatin1String("system") && c.args.size() == 1) {
+        set.system = true;
+    } else if (what == QLatin1String("coefficients") && c.args.size() == 1) {
+        set.coefficients = true;
+    } else if (what == QLatin1String("device")) {
+        index = numberArg(0, 4);
+        set.devices = {index};
+    } else if (what == QLatin1String("monitoring")) {
+        index = numberArg(1, 6);
+        set.slotNumbers = {index};
+    } else {
+        throw UsageError("query: '" + c.args.join(' ').toStdString() +
+                         "' is not system, coefficients, device N, monitoring N or all");
+    }
+    Link link(c.line);
+    link.Open();
+    Profile p = ReadModule(link, set);
+    if (!c.json) {
+        if (set.header) Report(c, "header.firmware = " + p.header.firmware);
+        PrintValues(c.out, p.values);
+        return kExitDone;
+    }
+    if (set.header) {
+        p.header.savedAt = Now();
+        p.header.tool = std::string(kTool) + " " + ORTIVA_VERSION;
+    }
+    const QJsonObject all = ToJson(p);
+    if (what == QLatin1String("all")) Print(c.out, all);
+    else if (what == QLatin1String("device")) Print(c.out, all["devices"].toArray().at(index));
+    else if (what == QLatin1String("monitoring")) Print(c.out, all["monitoring"].toArray().at(index - 1));
+    else Print(c.out, all[what]);
+    return kExitDone;
+}
+
+int Backup(Context& c)
+{
+    if (c.args.size() != 1) throw UsageError("backup: one FILE is expected");
+    Link link(c.line);
+    link.Open();
+    Profile p = ReadModule(link);
+    p.header.savedAt = Now();
+    p.header.tool = std::string(kTool) + " " + ORTIVA_VERSION;
+    SaveProfile(c.args[0], p);
+    Report(c, "backed up to " + c.args[0].toStdString() + " (" + std::to_string(link.Stats().frames) + " frames)");
+    return kExitDone;
+}
+
+void Verify(Context& c, Link& link, const Values& expected, const char* what)
+{
+    const Profile back = ReadModule(link, ReadSet{.header = false});
+    Compare(c, back.values, expected, what);
+}
+
+int Restore(Context& c)
+{
+    if (c.args.size() != 1) throw UsageError("restore: one FILE is expected");
+    const Profile profile = LoadProfile(c.args[0]);
+    const std::vector<Step> steps = RestoreSteps(profile, c.side);
+    Link link(c.line);
+    link.dryOut = c.out;
+    link.Open();
+    WriteSteps(link, steps, profile, c.side, [&](const std::string& name) {
+        if (c.line.log) std::fprintf(c.line.log, "%*s done: %s\n", 15, "", name.c_str());
+    });
+    if (c.line.dryRun) return kExitDone;
+    if (!c.parser.isSet("no-verify")) {
+        Verify(c, link, profile.values, "verify");
+        return kExitDone;
+    }
+    Report(c, "restored " + c.args[0].toStdString() + " (" + std::to_string(steps.size()) + " writes, not verified)");
+    return kExitDone;
+}
+
+int Diff(Context& c)
+{
+    if (c.args.size() != 1) throw UsageError("diff: one FILE is expected");
+    const Profile profile = LoadProfile(c.args[0]);
+    Link link(c.line);
+    link.Open();
+    const Profile module = ReadModule(link, ReadSet{.header = false});
+    Compare(c, module.values, profile.values, "diff");
+    return kExitDone;
+}
+
+int Set(Context& c)
+{
+    if (c.args.isEmpty()) throw UsageError("set: KEY=VALUE... is expected");
+    std::vector<Assignment> changes;
+    for (const QString& a : c.args) changes.push_back(ParseAssignment(a.toStdString()));
+    Link link(c.line);
+    link.Open();
+    Profile before = ReadModule(link, ReadSet{.header = false});
+    QJsonObject root = ToJson(before);
+    for (const Assignment& a : changes) Apply(root, a);
+    const Profile after = FromJson(root);
+    const std::vector<Step> old = RestoreSteps(before, c.side);
+    std::vector<Step> steps;
+    for (const Step& s : RestoreSteps(after, c.side)) {
+        const auto same = std::find_if(old.begin(), old.end(), [&](const Step& o) {
+            return o.name == s.name && o.command.bytes == s.command.bytes;
+        });
+        if (same == old.end()) steps.push_back(s);
+    }
+    WriteSteps(link, steps, after, c.side);
+    if (!c.parser.isSet("no-verify")) Verify(c, link, after.values, "set");
+    else Report(c, "set: " + std::to_string(steps.size()) + " writes, not verified");
+    return kExitDone;
+}
+
+int Hart(Context& c)
+{
+    if (c.args.size() != 1 || (c.args[0] != QLatin1String("identify") && c.args[0] != QLatin1String("variables")))
+        throw UsageError("hart: identify or variables is expected");
+    const int address = NumberOption(c.parser, "address", 0, 0, kHartPollAddressMax);
+    const std::string preambles = std::to_string(NumberOption(c.parser, "preambles", 6, -1, 20));
+    Link link(c.line);
+    link.Open();
+    HartIdentity identity;
+    ExchangeState state;
+    Recorder identityFields;
+    const std::vector<uint8_t> reply =
+        link.Exchange(HartDeviceQueryCommand(identity, preambles, 0, {address, std::to_string(address)}),
+                      "HART command 0");
+    StoreChunk(state, reply);
+    DecodeHartIdentityReply(state, identity, identityFields);
+    if (identityFields.texts["Edit28"].empty())
+        throw UnreadableReply("no HART command 0 reply from address " + std::to_string(address) + " in: " +
+                              ReplyText(reply));
+    QJsonObject o;
+    o["polling_address"] = identity.PollAddress;
+    o["manufacturer_id"] = identity.ManufacturerId;
+    o["device_type"] = identity.DeviceType;
+    o["required_preambles"] = identity.RequiredPreambles;
+    o["device_id"] = std::stoi(identityFields.texts["Edit32"]);
+    if (c.args[0] == QLatin1String("variables")) {
+        Recorder fields;
+        const std::vector<uint8_t> vars =
+            link.Exchange(HartVariablesQueryCommand(identity, preambles, 0), "HART command 3");
+        StoreChunk(state, vars);
+        const int filled = DecodeHartVariablesReply(state, fields, ".");
+        if (filled == 0) throw UnreadableReply("no HART command 3 reply");
+        QJsonArray list;
+        for (int i = 0; i < filled; ++i) {
+            const HartSlotControls& slot = kHartSlots[static_cast<size_t>(i)];
+            QJsonObject v;
+            v["value"] = QString::fromStdString(fields.texts[slot.valueEdit]);
+            const int unit = fields.Index(slot.unitList);
+            const std::vector<std::string> items = HartUnitItems(i);
+            v["unit"] = unit >= 0 && unit < static_cast<int>(items.size())
+                            ? QString::fromStdString(items[static_cast<size_t>(unit)]).trimmed()
+                            : QString();
+            v["unit_code"] = HartUnitCode(unit);
+            list.append(v);
+        }
+        o["variables"] = list;
+    }
+    if (c.json) {
+        Print(c.out, o);
+    } else {
+        for (auto it = o.begin(); it != o.end(); ++it) {
+            if (it.value().isArray()) {
+                int n = 1;
+                for (const QJsonValue& v : it.value().toArray())
+                    std::fprintf(c.out, "variable%d = %s %s\n", n++, v["value"].toString().toUtf8().constData(),
+                                 v["unit"].toString().toUtf8().constData());
+            } else {
+                std::fprintf(c.out, "%s = %d\n", it.key().toUtf8().constData(), it.value().toInt());
+            }
+        }
+    }
+    return kExitDone;
+}
+
+int ExitCodeOf(const std::runtime_error& e)
+{
+    if (dynamic_cast<const PortError*>(&e)) return kExitPort;
+    if (dynamic_cast<const NoReply*>(&e) || dynamic_cast<const UnreadableReply*>(&e)) return kExitNoReply;
+    if (dynamic_cast<const WriteRefused*>(&e) || dynamic_cast<const Mismatch*>(&e)) return kExitMismatch;
+    return kExitUsage;  // a profile refused, a file not read or written
+}
+
+}  // namespace
+
+int RunCli(const QStringList& arguments, std::FILE* out, std::FILE* err)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addOptions({
+        {{"p", "port"}, "serial port", "PORT"},
+        {{"b", "baud"}, "PC port rate", "BAUD"},
+        {"parity", "PC port parity", "none|odd|even"},
+        {"timeout", "reply timeout", "MS"},
+        {"silence", "line silence that ends a reply", "MS"},
+        {"rts", "hold RTS on"},
+        {"dtr", "hold DTR on"},
+        {{"v", "verbose"}, "frame log"},
+        {"json", "JSON output"},
+        {"text", "text output"},
+        {"dry-run", "print frames, send nothing"},
+        {"no-verify", "do not read back"},
+        {"side", "the PC's side of the module", "a|b"},
+        {"address", "HART polling address", "N"},
+        {"preambles", "HART preamble count", "N"},
+        {{"h", "help"}, "help"},
+        {"version", "version"},
+    });
+    if (!parser.parse(arguments)) {
+        std::fprintf(err, "%s: %s\nTry 'ortiva-cli --help'.\n", kTool, parser.errorText().toUtf8().constData());
+        return kExitUsage;
+    }
+    QStringList positional = parser.positionalArguments();
+    const CommandInfo* command = positional.isEmpty() ? nullptr : FindCommand(positional[0]);
+    if (parser.isSet("version")) {
+        std::fprintf(out, "%s %s\n", kTool, ORTIVA_VERSION);
+        return kExitDone;
+    }
+    if (parser.isSet("help")) {
+        std::fputs((command ? CommandHelp(*command) : GeneralHelp()).c_str(), out);
+        return kExitDone;
+    }
+    try {
+        if (positional.isEmpty()) throw UsageError("a command is expected");
+        if (command == nullptr) throw UsageError("'" + positional[0].toStdString() + "' is not a command");
+        for (const char* name : {"dry-run", "no-verify", "side", "address", "preambles"})
+            if (parser.isSet(name) && !command->options.contains(name))
+                throw UsageError(std::string(command->name) + " has no option --" + name);
+        if (parser.isSet("json") && parser.isSet("text")) throw UsageError("--json or --text, not both");
+
+        Context c{parser, positional.mid(1), out, err, false, {}, 'a'};
+        const bool jsonByDefault = command->name == std::string("query") || command->name == std::string("hart");
+        c.json = parser.isSet("json") || (jsonByDefault && !parser.isSet("text"));
+        c.line.port = parser.value("port").toStdString();
+        c.line.baud = static_cast<uint32_t>(NumberOption(parser, "baud", 9600, 1, 4000000));
+        if (parser.isSet("parity") && !ParityByName(parser.value("parity").toStdString(), c.line.parity))
+            throw UsageError("--parity: '" + parser.value("parity").toStdString() + "' is not none, odd or even");
+        c.line.timeoutMs = NumberOption(parser, "timeout", 3000, 1, 3600000);
+        c.line.silenceMs = NumberOption(parser, "silence", 50, 1, 10000);
+        c.line.rts = parser.isSet("rts");
+        c.line.dtr = parser.isSet("dtr");
+        c.line.dryRun = parser.isSet("dry-run");
+        c.line.log = parser.isSet("verbose") ? err : nullptr;
+        if (parser.isSet("side")) {
+            const QString s = parser.value("side").toLower();
+            if (s != QLatin1String("a") && s != QLatin1String("b"))
+                throw UsageError("--side: '" + s.toStdString() + "' is not a or b");
+            c.side = s[0].toLatin1();
+        }
+        if (command->port && c.line.port.empty() && !c.line.dryRun)
+            throw UsageError(std::string(command->name) + " needs the port: -p PORT");
+
+        const std::string name = command->name;
+        if (name == "ports") return Ports(c);
+        if (name == "info") return Info(c);
+        if (name == "query") return Query(c);
+        if (name == "set") return Set(c);
+        if (name == "backup") return Backup(c);
+        if (name == "restore") return Restore(c);
+        if (name == "diff") return Diff(c);
+        return Hart(c);
+    } catch (const UsageError& e) {
+        std::fprintf(err, "%s: %s\nTry 'ortiva-cli %s--help'.\n", kTool, e.what(),
+                     command ? (std::string(command->name) + " ").c_str() : "");
+        return kExitUsage;
+    } catch (const std::runtime_error& e) {
+        std::fprintf(err, "%s: %s\n", kTool, e.what());
+        return ExitCodeOf(e);
+    } catch (const std::exception& e) {
+        std::fprintf(err, "%s: %s\n", kTool, e.what());
+        return kExitUsage;
+    }
+}
+
+}  // namespace ortiva::cli

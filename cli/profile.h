@@ -1,0 +1,149 @@
+// A module's configuration as the command-line tool keeps it: every value
+// under a descriptive key ("system.modbus_slave_address",
+// "devices[2].preamble_length"), in the form an operator types or chooses
+// (numbers and list texts). Reading from the module goes through the same
+// decoders as the window, with a field sink that maps the window's design
+// fields to keys; writing goes through the same builders.
+#pragma once
+
+#include <QJsonObject>
+
+#include <map>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "exchange_rules.h"
+#include "field_sink.h"
+
+namespace ortiva::cli {
+
+inline constexpr int kProfileFormatVersion = 1;
+
+// A profile refused before anything is sent; the message names the key.
+class ProfileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class Kind {
+    Choice,        // a list item's text (JSON string)
+    NumberChoice,  // a list whose items are numbers (JSON number)
+    Integer,       // a number typed in an edit (JSON number), lo..hi
+    Text,          // an edit's text as is (JSON string)
+    HexBytes,      // command bytes as hex byte text "76 89 FD AD" (JSON string)
+    Flag,          // a check box (JSON true/false)
+};
+
+// Groups of keys, each read by one query.
+enum class Group { System, Coefficients, Device, Custom, Monitoring };
+
+struct KeyDef {
+    Group group;
+    const char* name;     // key inside its group's object
+    const char* control;  // the window's design field the decoders write
+    Kind kind;
+    std::span<const char* const> items{};  // Choice, NumberChoice
+    int lo = 0, hi = 0;                    // Integer
+};
+
+// Every key, in profile order. Custom keys belong to a device record and are
+// present exactly when its meter type is "0)Custom Meter" (the module reports
+// them only then).
+std::span<const KeyDef> KeyTable();
+
+// Flat key of a definition: "system.x", "coefficients.x", "devices[d].x",
+// "monitoring[s].x" (s from 1).
+std::string FlatKey(const KeyDef& def, int index);
+
+// Values by flat key, each in its canonical text: a list's item text, a
+// number in decimal, "true"/"false" for a flag, the text of a text or hex
+// field.
+using Values = std::map<std::string, std::string>;
+
+struct Header {
+    int formatVersion = kProfileFormatVersion;
+    std::string firmware;  // the module's communication query reply from "QV:" on
+    std::string savedAt;   // ISO 8601, UTC
+    std::string tool;      // "ortiva-cli <version>"
+};
+
+struct Profile {
+    Header header;
+    Values values;
+};
+
+// What a reply wrote, as keys; used as the decoders' sink. Writes to fields
+// the group does not keep (the mode mirrored in ComboBox14, visibility) are
+// ignored. A list index outside its items, or a number field that is not a
+// number, is recorded as an error naming the key.
+class ProfileSink final : public FieldSink {
+public:
+    ProfileSink(Group group, int index, Values& out);
+    void SetIndex(std::string_view control, int index) override;
+    void SetText(std::string_view control, const std::string& text) override;
+    void SetChecked(std::string_view control, bool checked) override;
+    void SetVisible(std::string_view, bool) override {}
+    int Index(std::string_view control) const override;
+    const std::vector<std::string>& Errors() const { return errors_; }
+
+private:
+    const KeyDef* Find(std::string_view control, int& index) const;
+    Group group_;
+    int index_;
+    Values& out_;
+    std::map<std::string, int, std::less<>> indexes_;
+    std::vector<std::string> errors_;
+};
+
+// The keys a group's reply must have filled ("" when all are there).
+std::vector<std::string> MissingKeys(const Values& values, Group group, int index);
+
+// JSON file form. ToJson keeps the schema's layout; FromJson refuses a wrong
+// version, an unknown key, a missing group or key, a wrong type or a value
+// out of range, naming the key.
+QJsonObject ToJson(const Profile& profile);
+Profile FromJson(const QJsonObject& json);
+// Bytes of a file; ProfileError when it is not a JSON object.
+Profile ParseProfile(const QByteArray& bytes);
+
+// One step of a restore: a command with the name it is reported under.
+struct Step {
+    std::string name;  // "devices[2] HART polling"
+    Command command;
+};
+// The commands that write a profile, in restore order: per-device records,
+// the coefficients, the monitoring slots, then the system group, with the
+// module's serial parameters last (the side the PC is on, `pcSide` 'a' or
+// 'b', at the very end). Built by the window's builders: their refusals
+// come back as ProfileError naming the step.
+std::vector<Step> RestoreSteps(const Profile& profile, char pcSide);
+
+// Keys whose values differ (present in one only, or unequal), in key order.
+std::vector<std::string> DifferingKeys(const Values& a, const Values& b);
+
+// The index of a list value, -1 when it is not an item.
+int ItemIndex(std::span<const char* const> items, std::string_view text);
+
+}  // namespace ortiva::cli
+
+namespace ortiva::cli {
+
+// One "KEY=VALUE" of the set command, checked like a profile's value: the
+// key must exist (custom keys are taken for any device; whether the device
+// has them is judged with the whole profile), the value must fit its kind.
+struct Assignment {
+    std::string key;    // flat key
+    QString group;      // "system", "devices", ...
+    int index = -1;     // record index for devices and monitoring, -1 otherwise
+    QString name;       // key inside the record
+    QJsonValue value;   // as it goes into the profile's JSON
+};
+Assignment ParseAssignment(const std::string& text);
+
+// The profile's JSON with the assignment applied.
+void Apply(QJsonObject& root, const Assignment& a);
+
+}  // namespace ortiva::cli
