@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <thread>
+#include <type_traits>
 
 namespace ortiva {
 
@@ -112,11 +113,14 @@ inline constexpr size_t kReadChunkSize = 2048;
 inline constexpr size_t kReadBufferSize = 4 * kReadChunkSize;
 
 // One send request as it travels through the transmit queue: a heap copy of
-// the bytes (one byte longer, ending in zero) and their count.
+// the bytes (one byte longer, ending in zero) and their count. The record is
+// written into a pipe as it lies in memory, so it has no padding: every byte
+// that goes through the pipe is a set one.
 struct WriteRequest {
     uint8_t* Bytes;
-    uint16_t Count;
+    size_t Count;  // at most 65535: one SendData
 };
+static_assert(std::has_unique_object_representations_v<WriteRequest>, "WriteRequest must have no padding");
 
 // Signals the close descriptor; it stays signalled.
 void SignalCloseEvent(int closeEvent);
