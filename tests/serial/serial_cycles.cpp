@@ -122,8 +122,11 @@ std::string Message(const char* what, int cycle, size_t length)
     return text;
 }
 
-// One open of `comm` on `pty`; false when a message went wrong.
-bool OneOpen(TComm& comm, const Pty& pty, int cycle)
+// One open of `comm` on `pty`; false when a message went wrong. `inFlight`
+// is what the previous open on this line left unread: bytes of it that were
+// still on their way at this open may arrive first (as on a real line), the
+// tail of it and nothing else.
+bool OneOpen(TComm& comm, const Pty& pty, int cycle, std::string& inFlight)
 {
     std::string received;
     comm.SetOnReceiveData([&](QObject*, const void* bytes, uint16_t count) {
@@ -136,9 +139,15 @@ bool OneOpen(TComm& comm, const Pty& pty, int cycle)
     comm.OpenPort();
 
     const std::string in = Message("in", cycle, 300 + cycle % 700);
-    if (!pty.Write(in) || !PumpUntil([&] { return received.size() >= in.size(); }) || received != in) {
-        std::fprintf(stderr, "cycle %d: received %zu of %zu bytes, %s\n", cycle, received.size(), in.size(),
-                     received == in.substr(0, received.size()) ? "intact" : "wrong");
+    const auto arrived = [&] {
+        return received.size() >= in.size() && received.compare(received.size() - in.size(), in.size(), in) == 0;
+    };
+    bool intact = pty.Write(in) && PumpUntil(arrived);
+    const size_t early = received.size() - std::min(received.size(), in.size());
+    intact = intact && early <= inFlight.size() &&
+             inFlight.compare(inFlight.size() - early, early, received, 0, early) == 0;
+    if (!intact) {
+        std::fprintf(stderr, "cycle %d: received %zu bytes for %zu, not intact\n", cycle, received.size(), in.size());
         return false;
     }
     const std::string out = Message("out", cycle, 200 + cycle % 300);
@@ -153,7 +162,8 @@ bool OneOpen(TComm& comm, const Pty& pty, int cycle)
     for (int i = 0; i < 24; ++i) {
         comm.SendData(block.data(), static_cast<uint16_t>(block.size()));
     }
-    pty.Write(Message("unread", cycle, 100 + cycle % 3000));
+    inFlight = Message("unread", cycle, 100 + cycle % 3000);
+    pty.Write(inFlight);
     if (cycle % 3 == 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
@@ -169,15 +179,17 @@ int main(int argc, char** argv)
     const int cycles = argc > 1 ? std::atoi(argv[1]) : 1000;
     std::unique_ptr<Pty> pty;
     std::unique_ptr<TComm> comm;
+    std::string inFlight;
     for (int cycle = 0; cycle < cycles; ++cycle) {
         if (cycle % 4 != 3 || !comm) {
             comm.reset();  // with whatever its last open left pending
             pty = std::make_unique<Pty>();
             comm = std::make_unique<TComm>();
+            inFlight.clear();
         } else {
             pty->Drain();
         }
-        if (!OneOpen(*comm, *pty, cycle)) {
+        if (!OneOpen(*comm, *pty, cycle, inFlight)) {
             return 1;
         }
     }
