@@ -8,13 +8,22 @@
 //   bare   a loop of blocking read()s as large as the line gives (the machine's limit)
 //   TComm  OnReceiveData raised on the Qt user-interface thread
 //   Qt     QSerialPort's readyRead/readAll on the same thread (reference)
-// The readers take turns for the given number of rounds, and each figure is
-// the median over the rounds (other work on the machine moves single runs a
-// lot). For each: bytes/s, CPU seconds per MB spent by this process (the
-// producer is not counted), bytes lost, bytes that arrived wrong, and context
-// switches of this process per MB (how often its threads slept). Then an open
-// TComm on a silent line: voluntary context switches of its two threads per
-// second; and the process's CPU use after the line's other side has gone.
+// A "megabyte" is 2^20 bytes here, so that a stream is a whole number of
+// TComm's 2048-byte chunks: its last chunk is full and handed over at once
+// instead of after the read interval's silence, which is not transfer time.
+// Each run is timed from the producer's start to the moment the last byte
+// reaches the reader's own code (the read() that returns it, the handler that
+// is given it), and its CPU is taken at that moment too. All readers run at
+// the process's priority: TComm's threads, which raise their own, are set
+// back to it right after the port is opened.
+// The readers take turns for the given number of rounds. Per reader: bytes/s
+// and CPU seconds per MB spent by this process (the producer is not counted)
+// as median, min and max over the rounds (other work on the machine moves
+// single runs a lot), bytes lost, bytes that arrived wrong, and context
+// switches of this process per MB (how often its threads slept); then the
+// ratios of TComm to the bare reader and to QSerialPort. Then an open TComm on
+// a silent line: voluntary context switches of its two threads per second;
+// and the process's CPU use after the line's other side has gone.
 #include "tcomm.h"
 
 #include <QCoreApplication>
@@ -48,6 +57,7 @@ namespace {
 constexpr size_t kPeriod = 4093;         // the stream repeats with a prime period
 constexpr size_t kProducerWrite = 65536;  // bytes per write of the producer
 constexpr int kStallMs = 3000;           // no byte for this long ends a run
+constexpr double kMegabyte = 1024.0 * 1024.0;  // a whole number of 2048-byte chunks
 
 std::vector<char> MakePattern()
 {
@@ -146,7 +156,7 @@ double CpuSeconds()
 }
 
 struct Result {
-    double seconds = 0;
+    double seconds = 0;  // up to the last byte's arrival
     double cpu = 0;
     double readerCpu = 0;  // TComm only: its receive thread's share
     long switches = 0;
@@ -168,10 +178,11 @@ struct Summary {
 
     void Add(const Result& r)
     {
+        const double mb = static_cast<double>(r.total) / kMegabyte;
         rates.push_back(static_cast<double>(r.tally.received) / r.seconds);
-        cpuPerMb.push_back(r.cpu / (static_cast<double>(r.total) / 1e6));
-        readerCpuPerMb.push_back(r.readerCpu / (static_cast<double>(r.total) / 1e6));
-        switchesPerMb.push_back(static_cast<double>(r.switches) / (static_cast<double>(r.total) / 1e6));
+        cpuPerMb.push_back(r.cpu / mb);
+        readerCpuPerMb.push_back(r.readerCpu / mb);
+        switchesPerMb.push_back(static_cast<double>(r.switches) / mb);
         lost += r.total - std::min(r.total, r.tally.received);
         wrong += r.tally.wrong;
     }
@@ -183,11 +194,21 @@ struct Summary {
         std::sort(values.begin(), values.end());
         return values[values.size() / 2];
     }
+    static double Min(const std::vector<double>& values)
+    {
+        return values.empty() ? 0 : *std::min_element(values.begin(), values.end());
+    }
+    static double Max(const std::vector<double>& values)
+    {
+        return values.empty() ? 0 : *std::max_element(values.begin(), values.end());
+    }
     double Rate() const { return Median(rates); }
     double Cpu() const { return Median(cpuPerMb); }
     void Print() const
     {
-        std::printf("%-8s %12.0f %12.4f %10zu %10zu %12.0f\n", name, Rate(), Cpu(), lost, wrong, Median(switchesPerMb));
+        std::printf("%-6s %8.1f %8.1f %8.1f %9.4f %9.4f %9.4f %8zu %8zu %9.0f\n", name, Rate() / kMegabyte,
+                    Min(rates) / kMegabyte, Max(rates) / kMegabyte, Cpu(), Min(cpuPerMb), Max(cpuPerMb), lost, wrong,
+                    Median(switchesPerMb));
     }
 };
 
@@ -287,21 +308,65 @@ void RunUntilQuitOrStalled(QEventLoop& loop, const Tally& tally)
     loop.exec();
 }
 
+// The measuring window of one run: opened when the producer starts, closed
+// when the last byte reaches the reader's code (or, for a run that stalls,
+// when it is given up).
+class Stopwatch {
+public:
+    void Start()
+    {
+        switches_ = ContextSwitches();
+        cpu_ = CpuSeconds();
+        clock_.start();
+    }
+    void Stop(Result& result)
+    {
+        if (stopped_) {
+            return;
+        }
+        stopped_ = true;
+        result.seconds = static_cast<double>(clock_.nsecsElapsed()) / 1e9;
+        result.cpu = CpuSeconds() - cpu_;
+        result.switches = ContextSwitches() - switches_;
+    }
+
+private:
+    QElapsedTimer clock_;
+    double cpu_ = 0;
+    long switches_ = 0;
+    bool stopped_ = false;
+};
+
 // Starts the producer and runs the event loop until the reader has it all
-// (or stalls), measuring time, CPU and context switches over that window.
-// Gives the producer, for the caller to reap once its reader is closed.
-pid_t MeasureEventLoopReader(QEventLoop& loop, const Pty& pty, size_t total, Result& result)
+// (its handler stops the watch and quits) or stalls. Gives the producer, for
+// the caller to reap once its reader is closed.
+pid_t MeasureEventLoopReader(QEventLoop& loop, const Pty& pty, size_t total, Result& result, Stopwatch& watch)
 {
-    const long switches = ContextSwitches();
-    const double cpu = CpuSeconds();
-    QElapsedTimer clock;
-    clock.start();
+    watch.Start();
     const pid_t producer = StartProducer(pty.master, total);
     RunUntilQuitOrStalled(loop, result.tally);
-    result.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
-    result.cpu = CpuSeconds() - cpu;
-    result.switches = ContextSwitches() - switches;
+    watch.Stop(result);
     return producer;
+}
+
+// The nice value of this process's threads with the given name set to the
+// process's own.
+void SameNiceAsProcess(const std::string& wanted)
+{
+    errno = 0;
+    const int base = ::getpriority(PRIO_PROCESS, 0);
+    DIR* dir = ::opendir("/proc/self/task");
+    while (const dirent* entry = dir != nullptr ? ::readdir(dir) : nullptr) {
+        std::ifstream commFile(std::string("/proc/self/task/") + entry->d_name + "/comm");
+        std::string name;
+        std::getline(commFile, name);
+        if (name == wanted && errno == 0) {
+            ::setpriority(PRIO_PROCESS, static_cast<id_t>(std::atoi(entry->d_name)), base);
+        }
+    }
+    if (dir != nullptr) {
+        ::closedir(dir);
+    }
 }
 
 Result RunTComm(size_t total)
@@ -314,14 +379,18 @@ Result RunTComm(size_t total)
     comm.SetOutx_XonXoffFlow(false);
     comm.SetInx_XonXoffFlow(false);
     QEventLoop loop;
+    Stopwatch watch;
     comm.SetOnReceiveData([&](QObject*, const void* buffer, uint16_t length) {
         result.tally.Add(static_cast<const char*>(buffer), length);
         if (result.tally.received >= total) {
+            watch.Stop(result);
             loop.quit();
         }
     });
     comm.OpenPort();
-    const pid_t producer = MeasureEventLoopReader(loop, pty, total, result);
+    SameNiceAsProcess("TReadThread");
+    SameNiceAsProcess("TWriteThread");
+    const pid_t producer = MeasureEventLoopReader(loop, pty, total, result, watch);
     result.readerCpu = ThreadCpuSeconds("TReadThread");
     comm.ClosePort();
     ::waitpid(producer, nullptr, 0);
@@ -341,14 +410,16 @@ Result RunQSerialPort(size_t total)
     }
     port.setBaudRate(9600);
     QEventLoop loop;
+    Stopwatch watch;
     QObject::connect(&port, &QSerialPort::readyRead, [&] {
         const QByteArray bytes = port.readAll();
         result.tally.Add(bytes.constData(), static_cast<size_t>(bytes.size()));
         if (result.tally.received >= total) {
+            watch.Stop(result);
             loop.quit();
         }
     });
-    const pid_t producer = MeasureEventLoopReader(loop, pty, total, result);
+    const pid_t producer = MeasureEventLoopReader(loop, pty, total, result, watch);
     port.close();
     ::waitpid(producer, nullptr, 0);
     return result;
@@ -402,15 +473,15 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const size_t megabytes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 50;
     const int idleSeconds = argc > 2 ? std::atoi(argv[2]) : 10;
-    const size_t total = megabytes * 1000 * 1000;
+    const size_t total = megabytes * static_cast<size_t>(kMegabyte);
     const int rounds = std::max(1, argc > 3 ? std::atoi(argv[3]) : 5);
     const std::string readers = argc > 4 ? argv[4] : "bare,tcomm,qt";
     const auto wanted = [&](const char* reader) { return readers.find(reader) != std::string::npos; };
     ::signal(SIGPIPE, SIG_IGN);
 
-    std::printf("%zu MB through a pseudo-terminal per run, producer writes %zu bytes at a time, "
-                "medians of %d rounds\n",
-                megabytes, kProducerWrite, rounds);
+    std::printf("%zu MB (2^20 bytes) through a pseudo-terminal per run, producer writes %zu bytes at a time, "
+                "%d rounds, all readers at nice %d\n",
+                megabytes, kProducerWrite, rounds, ::getpriority(PRIO_PROCESS, 0));
     Summary bare{"bare"};
     Summary tcomm{"TComm"};
     Summary qt{"Qt"};
@@ -425,18 +496,37 @@ int main(int argc, char** argv)
             qt.Add(RunQSerialPort(total));
         }
     }
-    std::printf("%-8s %12s %12s %10s %10s %12s\n", "reader", "bytes/s", "CPU s/MB", "lost", "wrong", "switches/MB");
+    std::printf("%-6s %26s %29s %8s %8s %9s\n", "", "MB/s", "CPU s/MB", "", "", "");
+    std::printf("%-6s %8s %8s %8s %9s %9s %9s %8s %8s %9s\n", "reader", "median", "min", "max", "median", "min",
+                "max", "lost", "wrong", "cswitch/MB");
     for (const Summary* summary : {&bare, &tcomm, &qt}) {
         if (!summary->rates.empty()) {
             summary->Print();
         }
     }
     if (!tcomm.rates.empty()) {
-        std::printf("of TComm's CPU per MB, its receive thread: %.4f s/MB\n", Summary::Median(tcomm.readerCpuPerMb));
+        std::printf("of TComm's CPU per MB, its receive thread: %.4f s/MB (median)\n",
+                    Summary::Median(tcomm.readerCpuPerMb));
     }
-    if (!bare.rates.empty() && !tcomm.rates.empty() && !qt.rates.empty()) {
-        std::printf("TComm / bare throughput: %.2f; TComm / Qt CPU per MB: %.2f\n", tcomm.Rate() / bare.Rate(),
-                    tcomm.Cpu() / qt.Cpu());
+    // Ratios of the medians, and their range over the rounds (each round's
+    // readers ran one after the other, under much the same load).
+    const auto ratios = [&](const char* what, const std::vector<double>& mine, const std::vector<double>& theirs) {
+        std::vector<double> perRound;
+        for (size_t i = 0; i < std::min(mine.size(), theirs.size()); ++i) {
+            perRound.push_back(mine[i] / theirs[i]);
+        }
+        std::printf("  %-22s %6.2f   (per round: min %.2f, max %.2f)\n", what,
+                    Summary::Median(mine) / Summary::Median(theirs), Summary::Min(perRound), Summary::Max(perRound));
+    };
+    if (!tcomm.rates.empty() && !bare.rates.empty()) {
+        std::printf("TComm / bare, medians:\n");
+        ratios("throughput", tcomm.rates, bare.rates);
+        ratios("CPU per MB", tcomm.cpuPerMb, bare.cpuPerMb);
+    }
+    if (!tcomm.rates.empty() && !qt.rates.empty()) {
+        std::printf("TComm / QSerialPort, medians:\n");
+        ratios("throughput", tcomm.rates, qt.rates);
+        ratios("CPU per MB", tcomm.cpuPerMb, qt.cpuPerMb);
     }
     if (idleSeconds <= 0) {
         return 0;

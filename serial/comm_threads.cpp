@@ -37,6 +37,16 @@ CommNotice* CommNotice::Make(TCommNotice notice, uint32_t param, const uint8_t* 
     return made;
 }
 
+CommNotice* CommNotice::MakeChunkIn(void* block, const uint8_t* bytes, uint16_t count)
+{
+    auto* made = new (block) CommNotice(NoticeReceiveData, count, count);
+    made->FChunkBlock = true;
+    auto* tail = reinterpret_cast<uint8_t*>(made + 1);
+    std::memcpy(tail, bytes, count);
+    tail[count] = 0;
+    return made;
+}
+
 CommNoticeReceiver::CommNoticeReceiver(QObject* parent) : QObject(parent)
 {
     FSpareWake.store(new QEvent(kWakeEvent), std::memory_order_relaxed);
@@ -54,6 +64,45 @@ CommNoticeReceiver::~CommNoticeReceiver()
             list = next;
         }
     }
+    SpareBlock* spare = FSpareBlocks.exchange(nullptr, std::memory_order_acquire);
+    while (spare != nullptr) {
+        SpareBlock* next = spare->Next;
+        ::operator delete(spare);
+        spare = next;
+    }
+}
+
+CommNotice* CommNoticeReceiver::MakeChunk(const uint8_t* bytes, uint16_t count)
+{
+    SpareBlock* spare = FSpareBlocks.load(std::memory_order_acquire);
+    while (spare != nullptr &&
+           !FSpareBlocks.compare_exchange_weak(spare, spare->Next, std::memory_order_acquire, std::memory_order_acquire)) {
+    }
+    void* block = spare;
+    if (spare != nullptr) {
+        FSpareCount.fetch_sub(1, std::memory_order_relaxed);
+    } else {
+        block = ::operator new(kChunkBlockSize, std::nothrow);
+        if (block == nullptr) {
+            return nullptr;
+        }
+    }
+    return CommNotice::MakeChunkIn(block, bytes, count);
+}
+
+void CommNoticeReceiver::Release(CommNotice* notice)
+{
+    if (!notice->FChunkBlock || FSpareCount.load(std::memory_order_relaxed) >= kSpareChunkBlocks) {
+        delete notice;
+        return;
+    }
+    notice->~CommNotice();
+    auto* spare = reinterpret_cast<SpareBlock*>(static_cast<void*>(notice));
+    spare->Next = FSpareBlocks.load(std::memory_order_relaxed);
+    while (!FSpareBlocks.compare_exchange_weak(spare->Next, spare, std::memory_order_release,
+                                               std::memory_order_relaxed)) {
+    }
+    FSpareCount.fetch_add(1, std::memory_order_relaxed);
 }
 
 bool CommNoticeReceiver::Push(CommNotice* notice)
@@ -121,7 +170,7 @@ void CommNoticeReceiver::Deliver()
         }
         notice->FNext = nullptr;
         QCoreApplication::sendEvent(this, notice);
-        delete notice;
+        Release(notice);
     }
 }
 
@@ -141,8 +190,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // While a stream flows, the receive thread wakes the user-interface thread
-// when the line has nothing more for the moment, and at the latest this long
-// after the first chunk it has not announced yet.
+// this long after the first chunk it has not announced yet: the chunks read
+// meanwhile, across short pauses of the line, share that one wake-up. A chunk
+// ended by the read interval's silence wakes it at once.
 constexpr auto kAnnounceWithin = std::chrono::milliseconds(2);
 
 // Worker priority relative to the process: the receive thread highest, the
@@ -250,11 +300,11 @@ TReadThread::~TReadThread()
 // interval of 0 sets no silence limit; 0xFFFFFFFF hands over whatever one
 // read returned. A chunk is never empty.
 //
-// After a read that brought bytes the thread reads again at once and waits
-// in poll() only when the line has nothing more: while a stream flows, one
-// system call per read instead of two. A read on a terminal with nothing
-// buffered first lets the driver finish moving bytes already on their way,
-// so it comes back empty only when the line really is.
+// After a read that filled all the room it had the thread reads again at
+// once; after one that took less, the driver had no more at hand and the
+// thread waits in poll(), which returns at once when more has come meanwhile.
+// (Reading again at once there would mostly come back empty, after waiting
+// for the driver to finish moving bytes already on their way.)
 void TReadThread::Execute()
 {
     RaisePriority(2);
@@ -263,17 +313,28 @@ void TReadThread::Execute()
     pollfd waits[2] = {{FCloseEvent, POLLIN, 0}, {FDevice, POLLIN, 0}};
     Clock::time_point totalDeadline{};
     Clock::time_point chunkDeadline{};
-    bool readable = false;  // the last read brought bytes: read again before waiting
+    bool readable = false;  // the last read filled its room: read again before waiting
     while (!Terminated()) {
         if (FCount > 0 && Clock::now() >= chunkDeadline) {
+            // The line has been silent: nothing else is coming to share the wake-up.
             if (!HandOver()) {
                 break;
             }
+            Announce();
             continue;
         }
         if (!readable) {
-            Announce();
-            const int timeout = FCount > 0 ? PollTimeoutUntil(chunkDeadline) : -1;
+            int timeout = FCount > 0 ? PollTimeoutUntil(chunkDeadline) : -1;
+            if (FWakeOwed) {
+                // A stream that pauses only briefly goes on sharing the wake-up.
+                const Clock::time_point due = FOwedSince + kAnnounceWithin;
+                if (Clock::now() >= due) {
+                    Announce();
+                } else {
+                    const int untilDue = PollTimeoutUntil(due);
+                    timeout = timeout < 0 ? untilDue : std::min(timeout, untilDue);
+                }
+            }
             const int ready = ::poll(waits, 2, timeout);
             if (ready < 0) {
                 if (errno == EINTR) {
@@ -304,9 +365,10 @@ void TReadThread::Execute()
         } else if (FCounting && !CheckLineEvents()) {
             break;
         }
-        const ssize_t got = ::read(FDevice, FBuffer + FCount, sizeof FBuffer - FCount);
+        const size_t room = sizeof FBuffer - FCount;
+        const ssize_t got = ::read(FDevice, FBuffer + FCount, room);
         if (got > 0) {
-            readable = true;
+            readable = static_cast<size_t>(got) == room;
             const Clock::time_point now = Clock::now();
             if (FWakeOwed && now - FOwedSince >= kAnnounceWithin) {
                 Announce();
@@ -371,8 +433,7 @@ bool TReadThread::HandOver()
 
 bool TReadThread::PostChunk(const uint8_t* bytes, size_t count)
 {
-    CommNotice* chunk =
-        CommNotice::Make(NoticeReceiveData, static_cast<uint32_t>(count), bytes, static_cast<uint16_t>(count));
+    CommNotice* chunk = FNotifyWindow->MakeChunk(bytes, static_cast<uint16_t>(count));
     if (chunk == nullptr) {
         PostHangup();
         return false;

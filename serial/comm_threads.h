@@ -18,8 +18,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <thread>
+#include <type_traits>
 
 namespace ortiva {
+
+inline constexpr size_t kReadChunkSize = 2048;
+inline constexpr size_t kReadBufferSize = 4 * kReadChunkSize;
 
 // A notice on its way to the user-interface thread: an event of one of the
 // TCommNotice types. A received chunk travels in the same allocation as the
@@ -30,6 +34,8 @@ public:
     // Nullptr when memory is short.
     static CommNotice* Make(TCommNotice notice, uint32_t param, const uint8_t* bytes = nullptr,
                             uint16_t count = 0);
+    // A received chunk in a block of kChunkBlockSize bytes.
+    static CommNotice* MakeChunkIn(void* block, const uint8_t* bytes, uint16_t count);
 
     static void operator delete(void* block) { ::operator delete(block); }
 
@@ -43,8 +49,12 @@ private:
 
     uint32_t FParam;
     uint16_t FCount;
+    bool FChunkBlock = false;     // made by MakeChunkIn
     CommNotice* FNext = nullptr;  // the next one in the receiver's queue
 };
+
+// The block a received chunk of any length travels in.
+inline constexpr size_t kChunkBlockSize = sizeof(CommNotice) + kReadChunkSize + 1;
 
 // The receiving end of the notices, living on the user-interface thread.
 //
@@ -79,6 +89,10 @@ public:
     void Wake();
     // Makes and posts a notice without bytes; false when it could not be made.
     bool Post(TCommNotice notice, uint32_t param = 0);
+    // Makes the notice of a received chunk (at most kReadChunkSize bytes), in
+    // a block that an earlier chunk's notice gave back when there is one;
+    // nullptr when memory is short. From one thread at a time.
+    CommNotice* MakeChunk(const uint8_t* bytes, uint16_t count);
 
     // The type of the wake-up event.
     static constexpr QEvent::Type kWakeEvent = static_cast<QEvent::Type>(NoticeReceiveData - 1);
@@ -88,6 +102,9 @@ protected:
 
 private:
     void Deliver();
+    // Releases a delivered notice; a chunk's block is kept for the next chunk
+    // while fewer than kSpareChunkBlocks wait.
+    void Release(CommNotice* notice);
 
     // Pushed by the worker threads, newest first.
     std::atomic<CommNotice*> FIncoming{nullptr};
@@ -97,6 +114,19 @@ private:
     // Taken from FIncoming, oldest first; this thread only.
     CommNotice* FFirst = nullptr;
     CommNotice* FLast = nullptr;
+
+    // Chunk blocks given back by this thread, taken by the receive thread:
+    // while a stream flows, its chunks travel in the same few blocks instead
+    // of memory that one thread allocates and the other frees (which the
+    // allocator hands back to the system and faults in again, batch after
+    // batch). Only one thread takes, so a block cannot come back between
+    // being read as the top and being taken.
+    struct SpareBlock {
+        SpareBlock* Next;
+    };
+    static constexpr int kSpareChunkBlocks = 64;
+    std::atomic<SpareBlock*> FSpareBlocks{nullptr};
+    std::atomic<int> FSpareCount{0};
 };
 
 // The read timeouts as the receive thread applies them. The component writes
@@ -108,15 +138,15 @@ struct ReadTimeouts {
     std::atomic<uint32_t> TotalConstant{0};
 };
 
-inline constexpr size_t kReadChunkSize = 2048;
-inline constexpr size_t kReadBufferSize = 4 * kReadChunkSize;
-
 // One send request as it travels through the transmit queue: a heap copy of
-// the bytes (one byte longer, ending in zero) and their count.
+// the bytes (one byte longer, ending in zero) and their count. The record is
+// written into a pipe as it lies in memory, so it has no padding: every byte
+// that goes through the pipe is a set one.
 struct WriteRequest {
     uint8_t* Bytes;
-    uint16_t Count;
+    size_t Count;  // at most 65535: one SendData
 };
+static_assert(std::has_unique_object_representations_v<WriteRequest>, "WriteRequest must have no padding");
 
 // Signals the close descriptor; it stays signalled.
 void SignalCloseEvent(int closeEvent);
@@ -179,8 +209,9 @@ private:
     // Queues the chunk; the receiver is woken by Announce().
     bool PostChunk(const uint8_t* bytes, size_t count);
     // Wakes the receiver if a queued chunk still owes it the wake-up. Called
-    // before each wait, before the thread ends, and in a flowing stream a
-    // short time after the first chunk not announced yet.
+    // when a chunk ends in silence, before the thread ends, and in a flowing
+    // stream a short time after the first chunk not announced yet (a wait
+    // meanwhile is cut to end then).
     void Announce();
     bool CheckLineEvents();
 

@@ -112,10 +112,11 @@ std::string FloatText(const std::array<uint8_t, 4>& b, size_t maxChars, const st
         if (!scientific && dot != std::string::npos && dot < maxChars) {
             t.resize(maxChars);  // only digits after the separator are lost
         } else {
-            // Fewer significant digits in scientific notation, the most that fit.
+            // Fewer significant digits in scientific notation, the most that
+            // fit; "NAN" and "INF" have no digits and are only cut.
             const bool negative = std::signbit(v);
             std::string best;
-            for (int digits = 15; digits >= 1; --digits) {
+            for (int digits = 15; digits >= 1 && std::isfinite(v); --digits) {
                 std::string sig;
                 int exp10 = 0;
                 Decompose(v, digits, sig, exp10);

@@ -71,6 +71,9 @@ TEST(FloatText, CutToTheFieldWidth)
         {B(0x38, 0xD1, 0xB7, 0x17), 10, "1E-4"},  // just below 1E-4: scientific, rounded to fit
         {B(0x38, 0xD1, 0xB7, 0x18), 10, "0.00010000"},  // the next single up is at least 1E-4
         {B(0x58, 0x63, 0x5F, 0xA9), 10, "1E15"},  // 1E15 as a single rounds to 999999986991104
+        // Narrower than "NAN"/"-INF": cut, there are no digits to shorten.
+        {B(0x7F, 0x80, 0x00, 0x63), 1, "N"},
+        {B(0xFF, 0x80, 0x00, 0x00), 3, "-IN"},
     };
     for (const auto& r : rows) {
         auto t = FloatText(r.b, r.width, ".");
