@@ -8,6 +8,7 @@ if(LIBMODBUS_FOUND)
   add_executable(tools_libmodbus_tests ${CMAKE_CURRENT_LIST_DIR}/libmodbus_slave_test.cpp)
   target_link_libraries(tools_libmodbus_tests PRIVATE ortiva_tools PkgConfig::LIBMODBUS Threads::Threads
                         GTest::gtest_main)
+  ortiva_use_gtest_pch(tools_libmodbus_tests)
   gtest_discover_tests(tools_libmodbus_tests DISCOVERY_TIMEOUT 30 NO_PRETTY_VALUES)
 else()
   message(WARNING "libmodbus not found: the RTU slave test is not built (scripts/deps installs libmodbus-dev)")
