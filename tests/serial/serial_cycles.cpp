@@ -10,6 +10,7 @@
 // The component is closed and destroyed with all of that pending. Every
 // fourth cycle reuses the previous line for a second open of the same
 // component instead. Exits 1 when a message does not arrive intact.
+#include "pty_read.h"
 #include "tcomm.h"
 
 #include <QCoreApplication>
@@ -66,24 +67,7 @@ public:
         return true;
     }
 
-    std::string Read(size_t count) const
-    {
-        std::string got;
-        QElapsedTimer clock;
-        clock.start();
-        while (got.size() < count && clock.elapsed() < kDeadlineMs) {
-            pollfd wait{master_, POLLIN, 0};
-            if (::poll(&wait, 1, 100) > 0) {
-                char buffer[4096];
-                const ssize_t n = ::read(master_, buffer, std::min(sizeof buffer, count - got.size()));
-                if (n <= 0) {
-                    break;
-                }
-                got.append(buffer, static_cast<size_t>(n));
-            }
-        }
-        return got;
-    }
+    std::string Read(size_t count) const { return ReadFromPty(master_, count, kDeadlineMs); }
 
     // Throws away what an earlier open left on the way to this side.
     void Drain() const

@@ -3,6 +3,7 @@
 // generous failure deadline, and views of the process's threads and files.
 #pragma once
 
+#include "pty_read.h"
 #include "tcomm.h"
 
 #include <QCoreApplication>
@@ -106,24 +107,7 @@ public:
     }
 
     // Reads what the component sent until `count` bytes are in.
-    std::string Read(size_t count)
-    {
-        std::string got;
-        QElapsedTimer clock;
-        clock.start();
-        while (got.size() < count && clock.elapsed() < kDeadlineMs) {
-            pollfd wait{master_, POLLIN, 0};
-            if (::poll(&wait, 1, 100) > 0) {
-                char buffer[4096];
-                const ssize_t n = ::read(master_, buffer, std::min(sizeof buffer, count - got.size()));
-                if (n <= 0) {
-                    break;
-                }
-                got.append(buffer, static_cast<size_t>(n));
-            }
-        }
-        return got;
-    }
+    std::string Read(size_t count) { return ReadFromPty(master_, count, kDeadlineMs); }
 
     // The slave side's settings, as the component left them.
     termios Line() const
