@@ -2,14 +2,24 @@
 // simulated modules on pseudo-terminals, plus the key-to-frame mapping.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
+
+#ifdef __linux__
+#include <sys/mount.h>
+#include <unistd.h>
+#endif
 
 #include "cli_app.h"
 #include "profile.h"
@@ -286,6 +296,63 @@ TEST_F(CliTest, MalformedProfilesAreRefusedBeforeAnythingIsSent)
     EXPECT_NE(dry.out.find("QQS#BA2:30#"), std::string::npos) << dry.out;
     EXPECT_LT(dry.out.find("QQS#BA2:30#"), dry.out.find("QQS#BA1:30#"));
     EXPECT_EQ(sim.server->RequestsHandled(), before);
+}
+
+// The line going away mid-backup ends the run at once (the reply timeout is
+// a minute here), with exit 2 and the step named; the old profile stays.
+TEST_F(CliTest, ALineLostMidBackupEndsTheRunAtOnce)
+{
+    Sim sim;
+    WriteFile(File("keep.json"), "old contents");
+    std::thread pull([&] {
+        if (sim.server->WaitForRequests(3, std::chrono::seconds(20))) sim.server->Stop();
+    });
+    const Result r = RunTool(sim.Line() << "--timeout" << "60000" << "backup" << File("keep.json"));
+    pull.join();
+    EXPECT_EQ(r.code, kExitPort);
+    EXPECT_NE(r.err.find("the serial port " + sim.server->SlavePath() + " was disconnected during the query of"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(ReadFile(File("keep.json")), "old contents");
+}
+
+// A backup onto a full file system: exit 1 with the system's reason and the
+// path, the old profile byte for byte as it was, no temporary file left.
+TEST_F(CliTest, ABackupOntoAFullDiskKeepsTheOldProfile)
+{
+#ifdef __linux__
+    const std::filesystem::path small = dir / "small";
+    std::filesystem::create_directories(small);
+    if (::geteuid() != 0) GTEST_SKIP() << "mounting a 16 KB tmpfs needs root";
+    if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=16k") != 0)
+        GTEST_SKIP() << "a 16 KB tmpfs could not be mounted: " << std::strerror(errno);
+    struct Unmount {
+        std::string path;
+        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+    } unmount{small.string()};
+
+    Sim sim;
+    const std::string profile = (small / "p.json").string();
+    ASSERT_EQ(RunTool(sim.Line() << "backup" << profile).code, kExitDone);
+    const std::string old = ReadFile(profile);
+    sim.server->WithModule([](sim::Module& m) { Customise(m); });
+    {
+        std::ofstream filler(small / "filler", std::ios::binary);
+        const std::string block(512, '\0');
+        while (filler.write(block.data(), static_cast<std::streamsize>(block.size())) && filler.flush()) {
+        }
+    }
+    const Result r = RunTool(sim.Line() << "backup" << profile);
+    EXPECT_EQ(r.code, kExitUsage);
+    EXPECT_NE(r.err.find(profile + ": No space left on device"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadFile(profile), old);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(small)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"filler", "p.json"}));
+#else
+    GTEST_SKIP() << "a small file system is mounted on Linux only";
+#endif
 }
 
 // A write the module refuses stops the restore there, naming the step;
