@@ -157,7 +157,11 @@ private:
 
 const char* kLineOptionsHelp =
     "Line options:\n"
+#ifdef _WIN32
+    "  -p, --port PORT         serial port (COM3)\n"
+#else
     "  -p, --port PORT         serial device (/dev/ttyUSB0; COM1..COM12 are /dev/ttyS0..11)\n"
+#endif
     "  -b, --baud BAUD         PC port rate (default 9600)\n"
     "  --parity none|odd|even  PC port parity (default none)\n"
     "  --timeout MS            reply timeout (default 3000)\n"
@@ -167,8 +171,9 @@ const char* kLineOptionsHelp =
     "  --json, --text          output form (query and hart default to JSON, the others to text)\n";
 
 const char* kExitHelp =
-    "Exit codes: 0 done, 1 usage or bad profile, 2 port error, 3 no reply (or an\n"
-    "unreadable one), 4 verify or diff mismatch (or a write the module refused).\n";
+    "Exit codes: 0 done, 1 usage, bad profile or a file not read or written, 2 port\n"
+    "error or the line lost, 3 no reply (or an unreadable one), 4 verify or diff\n"
+    "mismatch (or a write the module refused).\n";
 
 std::string GeneralHelp()
 {
