@@ -367,14 +367,16 @@ std::string Attribute(const std::filesystem::path& file)
 
 }  // namespace
 
-std::vector<PortRecord> PresentPorts()
+std::vector<PortRecord> PresentPorts() { return PresentPorts("/sys", "/dev/serial/by-id"); }
+
+std::vector<PortRecord> PresentPorts(const std::string& sysfs, const std::string& byIdFolder)
 {
     namespace fs = std::filesystem;
     // udev's stable names: each link under by-id points at its device node.
     std::map<std::string, std::string> byId;
     std::error_code error;
     std::vector<fs::path> links;
-    for (const auto& entry : fs::directory_iterator("/dev/serial/by-id", error)) links.push_back(entry.path());
+    for (const auto& entry : fs::directory_iterator(byIdFolder, error)) links.push_back(entry.path());
     std::sort(links.begin(), links.end());
     for (const auto& link : links) {
         const auto target = fs::canonical(link, error);
@@ -384,7 +386,8 @@ std::vector<PortRecord> PresentPorts()
     // The kernel's list of terminals: a serial line is one with a device
     // behind it (virtual consoles and pseudo-terminals have none).
     std::vector<PortRecord> records;
-    for (const auto& entry : fs::directory_iterator("/sys/class/tty", error)) {
+    const fs::path devices = fs::weakly_canonical(fs::path(sysfs) / "devices", error);
+    for (const auto& entry : fs::directory_iterator(fs::path(sysfs) / "class" / "tty", error)) {
         const fs::path tty = entry.path();
         std::error_code noDevice;
         const fs::path device = fs::canonical(tty / "device", noDevice);
@@ -395,7 +398,7 @@ std::vector<PortRecord> PresentPorts()
         PortRecord record;
         record.path = "/dev/" + tty.filename().string();
         // A USB adapter: the USB device above the interface tells what it is.
-        for (fs::path up = device; !up.empty() && up != up.root_path() && up != "/sys/devices"; up = up.parent_path()) {
+        for (fs::path up = device; !up.empty() && up != up.root_path() && up != devices; up = up.parent_path()) {
             if (!fs::exists(up / "idVendor", noDevice)) continue;
             record.description = Attribute(up / "product");
             record.manufacturer = Attribute(up / "manufacturer");

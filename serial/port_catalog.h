@@ -40,6 +40,10 @@ std::vector<PortItem> PortListItems(const std::vector<PortRecord>& records);
 // the COM port interface, by their port names ("COM3") with the device
 // manager's name and maker, and any other COMn name the system knows.
 std::vector<PortRecord> PresentPorts();
+#ifndef _WIN32
+// The same from another sysfs tree and by-id folder (a copy, a test's).
+std::vector<PortRecord> PresentPorts(const std::string& sysfs, const std::string& byIdFolder);
+#endif
 
 // The lines to show beneath "Error opening serial port": the path that was
 // tried (what TComm opened for the name, see DevicePathFor), the system's

@@ -22,6 +22,7 @@
 #endif
 
 #include "cli_app.h"
+#include "port_catalog.h"
 #include "profile.h"
 #include "sim_server.h"
 
@@ -422,6 +423,48 @@ TEST_F(CliTest, HartVariablesThroughTheModule)
     // Outside transparent mode nothing passes to the instrument.
     sim.server->WithModule([](sim::Module& m) { m.system.mode = 1; });
     EXPECT_EQ(RunTool(sim.Line() << "hart" << "identify").code, kExitNoReply);
+}
+
+// The kernel's terminal list as the port catalogue reads it: only terminals
+// with a device, not a UART slot without hardware (port type 0), and a USB
+// adapter described by its USB device.
+TEST(PortCatalog, SysfsGivesTheSerialLinesAndWhatTheUsbAdaptersAre)
+{
+#ifndef _WIN32
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / ("ortiva-sysfs-" + std::to_string(std::random_device{}()));
+    auto file = [](const fs::path& path, const std::string& text) {
+        fs::create_directories(path.parent_path());
+        std::ofstream(path) << text << "\n";
+    };
+    auto tty = [&](const std::string& name, const std::string& device, const std::string& type) {
+        const fs::path at = root / "class/tty" / name;
+        fs::create_directories(at);
+        if (!device.empty()) {
+            fs::create_directories(root / device);
+            fs::create_directory_symlink(root / device, at / "device");
+        }
+        if (!type.empty()) file(at / "type", type);
+    };
+    const std::string usb = "devices/pci0000:00/usb1/1-2";
+    file(root / usb / "idVendor", "0403");
+    file(root / usb / "product", "FT232R USB UART");
+    file(root / usb / "manufacturer", "FTDI");
+    file(root / usb / "serial", "A50285BI");
+    tty("ttyUSB0", usb + "/1-2:1.0/ttyUSB0", "");
+    tty("ttyS0", "devices/pnp0/00:01", "4");
+    tty("ttyS1", "devices/platform/serial8250", "0");
+    tty("tty0", "", "");
+
+    std::vector<std::string> found;
+    for (const PortRecord& r : PresentPorts(root.string(), (root / "no-by-id").string()))
+        found.push_back(r.path + "|" + r.description + "|" + r.manufacturer + "|" + r.serialNumber + "|" + r.byIdPath);
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, (std::vector<std::string>{"/dev/ttyS0||||", "/dev/ttyUSB0|FT232R USB UART|FTDI|A50285BI|"}));
+    fs::remove_all(root);
+#else
+    GTEST_SKIP() << "sysfs is Linux's";
+#endif
 }
 
 // The key table against the frames the window's builders make of it.
