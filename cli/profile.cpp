@@ -555,12 +555,13 @@ Profile ParseProfile(std::string_view bytes)
         doc = Json::parse(bytes, [&](int depth, Json::parse_event_t event, Json& parsed) {
             return duplicates(depth, event, parsed);
         });
-    } catch (const Json::parse_error& e) {
-        // "[json.exception.parse_error.101] parse error at line 1, column 22: ..."
+    } catch (const Json::exception& e) {
+        // "[json.exception.parse_error.101] parse error at line 1, column 22: ...", or a
+        // number too large for a double ("out_of_range.406").
         std::string what = e.what();
         if (const size_t cut = what.find("] "); what.starts_with("[json.exception") && cut != std::string::npos)
             what.erase(0, cut + 2);
-        throw ProfileError("not JSON: " + Shown(what, 200) + " (offset " + std::to_string(e.byte) + ")");
+        throw ProfileError("not JSON: " + Shown(what, 200));
     }
     return FromJson(doc);
 }

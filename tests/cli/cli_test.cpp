@@ -262,6 +262,7 @@ TEST_F(CliTest, MalformedProfilesAreRefusedBeforeAnythingIsSent)
         const char* message;
     } rows[] = {
         {"bad JSON", "{\"format_version\": 1,", "not JSON"},
+        {"a number beyond a double", "{\"format_version\": 1e400}", "not JSON: number overflow"},
         {"wrong version", with([](Json& p) { p["format_version"] = 2; }), "format_version: 2 is not 1"},
         {"unknown key", with([](Json& p) { p["system"]["modbus_slave_adress"] = 3; }),
          "system.modbus_slave_adress: unknown key"},
