@@ -367,9 +367,9 @@ std::string Attribute(const std::filesystem::path& file)
 
 }  // namespace
 
-std::vector<PortRecord> PresentPorts() { return PresentPorts("/sys", "/dev/serial/by-id"); }
+std::vector<PortRecord> PresentPorts() { return PresentPortsIn("/sys", "/dev/serial/by-id"); }
 
-std::vector<PortRecord> PresentPorts(const std::string& sysfs, const std::string& byIdFolder)
+std::vector<PortRecord> PresentPortsIn(const std::string& sysfs, const std::string& byIdFolder)
 {
     namespace fs = std::filesystem;
     // udev's stable names: each link under by-id points at its device node.

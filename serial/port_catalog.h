@@ -42,7 +42,7 @@ std::vector<PortItem> PortListItems(const std::vector<PortRecord>& records);
 std::vector<PortRecord> PresentPorts();
 #ifndef _WIN32
 // The same from another sysfs tree and by-id folder (a copy, a test's).
-std::vector<PortRecord> PresentPorts(const std::string& sysfs, const std::string& byIdFolder);
+std::vector<PortRecord> PresentPortsIn(const std::string& sysfs, const std::string& byIdFolder);
 #endif
 
 // The lines to show beneath "Error opening serial port": the path that was

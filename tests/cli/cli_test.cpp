@@ -458,7 +458,7 @@ TEST(PortCatalog, SysfsGivesTheSerialLinesAndWhatTheUsbAdaptersAre)
     tty("tty0", "", "");
 
     std::vector<std::string> found;
-    for (const PortRecord& r : PresentPorts(root.string(), (root / "no-by-id").string()))
+    for (const PortRecord& r : PresentPortsIn(root.string(), (root / "no-by-id").string()))
         found.push_back(r.path + "|" + r.description + "|" + r.manufacturer + "|" + r.serialNumber + "|" + r.byIdPath);
     std::sort(found.begin(), found.end());
     EXPECT_EQ(found, (std::vector<std::string>{"/dev/ttyS0||||", "/dev/ttyUSB0|FT232R USB UART|FTDI|A50285BI|"}));
