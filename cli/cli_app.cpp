@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <optional>
@@ -232,7 +234,8 @@ void PrintValues(std::FILE* out, const Values& values)
 
 Profile LoadProfile(const std::string& path)
 {
-    std::ifstream file(path, std::ios::binary);
+    // The path is UTF-8 (Windows would read a narrow one in its ANSI code page).
+    std::ifstream file(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
     std::ostringstream bytes;
     if (!file || !(bytes << file.rdbuf()) || file.bad()) {
         const int error = errno;
@@ -330,7 +333,7 @@ void Compare(const Context& c, const Values& module, const Values& profile, cons
 // ISO 8601, UTC, to the second: "2026-12-09T23:40:00Z".
 std::string Now()
 {
-    const std::time_t now = std::time(nullptr);
+    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
     std::tm utc{};
 #ifdef _WIN32
     gmtime_s(&utc, &now);
