@@ -204,15 +204,33 @@ std::vector<PortRecord> PresentPorts()
         }
         ::SetupDiDestroyDeviceInfoList(set);
     }
-    // COM names the system knows without such a device (a port of a
-    // driver that registers none, or a name that only links elsewhere).
+    auto add = [&](const std::string& name) {
+        if (IsComName(name) &&
+            std::none_of(records.begin(), records.end(), [&](const PortRecord& r) { return r.path == name; }))
+            records.push_back({name, {}, {}, {}, {}});
+    };
+    // The serial ports their drivers announced, with or without that interface.
+    HKEY serialComm = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &serialComm) ==
+        ERROR_SUCCESS) {
+        for (DWORD i = 0;; ++i) {
+            wchar_t valueName[256];
+            DWORD nameLength = 256;
+            wchar_t port[64] = {};
+            DWORD size = sizeof port - sizeof(wchar_t);
+            DWORD type = 0;
+            const LONG got = ::RegEnumValueW(serialComm, i, valueName, &nameLength, nullptr, &type,
+                                             reinterpret_cast<BYTE*>(port), &size);
+            if (got == ERROR_NO_MORE_ITEMS) break;
+            if (got == ERROR_SUCCESS && type == REG_SZ) add(Utf8(std::wstring(port)));
+        }
+        ::RegCloseKey(serialComm);
+    }
+    // COM names the system knows otherwise (a name that only links elsewhere).
     std::vector<wchar_t> names(65536);
     const DWORD n = ::QueryDosDeviceW(nullptr, names.data(), static_cast<DWORD>(names.size()));
     for (const wchar_t* name = names.data(); n > 0 && *name != L'\0'; name += std::wcslen(name) + 1) {
-        const std::string text = Utf8(std::wstring(name));
-        if (!IsComName(text)) continue;
-        if (std::none_of(records.begin(), records.end(), [&](const PortRecord& r) { return r.path == text; }))
-            records.push_back({text, {}, {}, {}, {}});
+        add(Utf8(std::wstring(name)));
     }
     return records;
 }

@@ -38,7 +38,8 @@ std::vector<PortItem> PortListItems(const std::vector<PortRecord>& records);
 // device's product, manufacturer and serial number, each with its
 // /dev/serial/by-id name where one links to it. On Windows the devices with
 // the COM port interface, by their port names ("COM3") with the device
-// manager's name and maker, and any other COMn name the system knows.
+// manager's name and maker, then the other COMn names the system knows
+// (HARDWARE\DEVICEMAP\SERIALCOMM, QueryDosDeviceW).
 std::vector<PortRecord> PresentPorts();
 #ifndef _WIN32
 // The same from another sysfs tree and by-id folder (a copy, a test's).
