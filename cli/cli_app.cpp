@@ -1,15 +1,17 @@
 #include "cli_app.h"
 
-#include <QCommandLineParser>
-#include <QDateTime>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QSaveFile>
-
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <set>
+#include <sstream>
 
 #include "convert.h"
 #include "hart_decoders.h"
@@ -19,6 +21,7 @@
 #include "module_io.h"
 #include "port_advice.h"
 #include "profile.h"
+#include "safe_file.h"
 
 namespace ortiva::cli {
 
@@ -39,7 +42,7 @@ struct CommandInfo {
     const char* name;
     const char* synopsis;
     const char* text;
-    std::set<QString> options;  // options of its own, beyond the line options
+    std::set<std::string> options;  // options of its own, beyond the line options
     bool port;                  // needs -p
 };
 
@@ -74,16 +77,93 @@ const std::vector<CommandInfo>& Commands()
     return commands;
 }
 
-const CommandInfo* FindCommand(const QString& name)
+const CommandInfo* FindCommand(const std::string& name)
 {
     for (const CommandInfo& c : Commands())
-        if (name == QLatin1String(c.name)) return &c;
+        if (name == c.name) return &c;
     return nullptr;
 }
 
+// The command line: options anywhere, "--name value", "--name=value" or
+// "-name", "-p value" for the short ones, "--" before positional arguments
+// that start with a dash.
+class Arguments {
+public:
+    struct Option {
+        const char* shortName;
+        const char* name;
+        bool takesValue;
+    };
+
+    // Throws UsageError.
+    explicit Arguments(const std::vector<std::string>& arguments)
+    {
+        bool optionsEnd = false;
+        for (size_t i = 1; i < arguments.size(); ++i) {
+            const std::string& a = arguments[i];
+            if (optionsEnd || a.size() < 2 || a[0] != '-') {
+                positional_.push_back(a);
+                continue;
+            }
+            if (a == "--") {
+                optionsEnd = true;
+                continue;
+            }
+            std::string name = a.substr(a[1] == '-' ? 2 : 1);
+            std::optional<std::string> value;
+            if (const size_t eq = name.find('='); eq != std::string::npos) {
+                value = name.substr(eq + 1);
+                name.erase(eq);
+            }
+            const Option* option = Find(name);
+            if (option == nullptr) throw UsageError("Unknown option '" + Shown(name) + "'.");
+            if (option->takesValue && !value) {
+                if (i + 1 >= arguments.size()) throw UsageError("Missing value after '" + Shown(a) + "'.");
+                value = arguments[++i];
+            }
+            if (!option->takesValue && value)
+                throw UsageError("Unexpected value after '" + Shown(a.substr(0, a.find('='))) + "'.");
+            set_.insert(option->name);
+            if (value) values_[option->name] = *value;
+        }
+    }
+
+    bool isSet(const std::string& name) const { return set_.contains(name); }
+    std::string value(const std::string& name) const
+    {
+        const auto it = values_.find(name);
+        return it == values_.end() ? std::string() : it->second;
+    }
+    const std::vector<std::string>& positional() const { return positional_; }
+
+private:
+    static const Option* Find(const std::string& name)
+    {
+        static const Option options[] = {
+            {"p", "port", true},    {"b", "baud", true},       {nullptr, "parity", true},
+            {nullptr, "timeout", true}, {nullptr, "silence", true}, {nullptr, "rts", false},
+            {nullptr, "dtr", false},   {"v", "verbose", false},  {nullptr, "json", false},
+            {nullptr, "text", false},  {nullptr, "dry-run", false}, {nullptr, "no-verify", false},
+            {nullptr, "side", true},   {nullptr, "address", true}, {nullptr, "preambles", true},
+            {"h", "help", false},      {nullptr, "version", false},
+        };
+        for (const Option& o : options)
+            if (name == o.name || (o.shortName && name == o.shortName)) return &o;
+        return nullptr;
+    }
+
+    std::set<std::string> set_;
+    std::map<std::string, std::string> values_;
+    std::vector<std::string> positional_;
+};
+
 const char* kLineOptionsHelp =
     "Line options:\n"
+#ifdef _WIN32
+    "  -p, --port PORT         serial port (COM3)\n"
+#else
     "  -p, --port PORT         serial device (/dev/ttyUSB0; COM1..COM12 are /dev/ttyS0..11)\n"
+#endif
     "  -b, --baud BAUD         PC port rate (default 9600)\n"
     "  --parity none|odd|even  PC port parity (default none)\n"
     "  --timeout MS            reply timeout (default 3000)\n"
@@ -93,8 +173,9 @@ const char* kLineOptionsHelp =
     "  --json, --text          output form (query and hart default to JSON, the others to text)\n";
 
 const char* kExitHelp =
-    "Exit codes: 0 done, 1 usage or bad profile, 2 port error, 3 no reply (or an\n"
-    "unreadable one), 4 verify or diff mismatch (or a write the module refused).\n";
+    "Exit codes: 0 done, 1 usage, bad profile or a file not read or written, 2 port\n"
+    "error or the line lost, 3 no reply (or an unreadable one), 4 verify or diff\n"
+    "mismatch (or a write the module refused).\n";
 
 std::string GeneralHelp()
 {
@@ -125,21 +206,25 @@ std::string CommandHelp(const CommandInfo& c)
     return h;
 }
 
-int NumberOption(const QCommandLineParser& p, const QString& name, int fallback, int lo, int hi)
+int NumberOption(const Arguments& p, const std::string& name, int fallback, int lo, int hi)
 {
     if (!p.isSet(name)) return fallback;
     int32_t v = 0;
-    const std::string text = p.value(name).toStdString();
+    const std::string text = p.value(name);
     if (!TryStrToInt(text, v) || v < lo || v > hi)
-        throw UsageError("--" + name.toStdString() + ": '" + text + "' is not a number from " + std::to_string(lo) +
+        throw UsageError("--" + name + ": '" + Shown(text) + "' is not a number from " + std::to_string(lo) +
                          " to " + std::to_string(hi));
     return v;
 }
 
-void Print(std::FILE* out, const QJsonValue& v)
+// Output JSON: objects with their keys in alphabetical order, a profile's in
+// the schema's.
+using OutJson = nlohmann::json;
+
+template <class J>
+void Print(std::FILE* out, const J& v)
 {
-    const QJsonDocument doc = v.isArray() ? QJsonDocument(v.toArray()) : QJsonDocument(v.toObject());
-    std::fputs(doc.toJson(QJsonDocument::Indented).constData(), out);
+    std::fputs((v.dump(4, ' ', false, J::error_handler_t::replace) + "\n").c_str(), out);
 }
 
 void PrintValues(std::FILE* out, const Values& values)
@@ -147,25 +232,25 @@ void PrintValues(std::FILE* out, const Values& values)
     for (const auto& [k, v] : values) std::fprintf(out, "%s = %s\n", k.c_str(), v.c_str());
 }
 
-Profile LoadProfile(const QString& path)
+Profile LoadProfile(const std::string& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw ProfileError(path.toStdString() + ": " + file.errorString().toStdString());
+    // The path is UTF-8 (Windows would read a narrow one in its ANSI code page).
+    std::ifstream file(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
+    std::ostringstream bytes;
+    if (!file || !(bytes << file.rdbuf()) || file.bad()) {
+        const int error = errno;
+        throw ProfileError(path + ": " + (error ? std::strerror(error) : "the file could not be read"));
+    }
     try {
-        return ParseProfile(file.readAll());
+        return ParseProfile(bytes.str());
     } catch (const ProfileError& e) {
-        throw ProfileError(path.toStdString() + ": " + e.what());
+        throw ProfileError(path + ": " + e.what());
     }
 }
 
-void SaveProfile(const QString& path, const Profile& profile)
+void SaveProfile(const std::string& path, const Profile& profile)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw ProfileError(path.toStdString() + ": " + file.errorString().toStdString());
-    file.write(QJsonDocument(ToJson(profile)).toJson(QJsonDocument::Indented));
-    if (!file.commit()) throw ProfileError(path.toStdString() + ": " + file.errorString().toStdString());
+    WriteFileWhole(path, ProfileText(profile));
 }
 
 // Field sink for the HART decoders: keeps what they write.
@@ -185,8 +270,8 @@ public:
 };
 
 struct Context {
-    QCommandLineParser& parser;
-    QStringList args;  // positional, after the command
+    const Arguments& parser;
+    std::vector<std::string> args;  // positional, after the command
     std::FILE* out;
     std::FILE* err;
     bool json;
@@ -215,17 +300,17 @@ void Compare(const Context& c, const Values& module, const Values& profile, cons
         return it == v.end() ? std::optional<std::string>{} : std::optional<std::string>{it->second};
     };
     if (c.json) {
-        QJsonArray diffs;
+        OutJson diffs = OutJson::array();
         for (const std::string& k : keys) {
-            QJsonObject o;
-            o["key"] = QString::fromStdString(k);
+            OutJson o;
+            o["key"] = k;
             const auto m = value(module, k);
             const auto p = value(profile, k);
-            o["module"] = m ? QJsonValue(QString::fromStdString(*m)) : QJsonValue();
-            o["profile"] = p ? QJsonValue(QString::fromStdString(*p)) : QJsonValue();
-            diffs.append(o);
+            o["module"] = m ? OutJson(*m) : OutJson();
+            o["profile"] = p ? OutJson(*p) : OutJson();
+            diffs.push_back(o);
         }
-        QJsonObject r;
+        OutJson r;
         r["equal"] = keys.empty();
         r["differences"] = diffs;
         Print(c.out, r);
@@ -245,7 +330,35 @@ void Compare(const Context& c, const Values& module, const Values& profile, cons
                        (keys.size() <= 3 ? ": " + Joined(keys) : ""));
 }
 
-std::string Now() { return QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString(); }
+// ISO 8601, UTC, to the second: "2026-12-09T23:40:00Z".
+std::string Now()
+{
+    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    std::tm utc{};
+#ifdef _WIN32
+    gmtime_s(&utc, &now);
+#else
+    gmtime_r(&now, &utc);
+#endif
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
+}
+
+std::string Trimmed(std::string s)
+{
+    const auto blank = [](unsigned char ch) { return std::isspace(ch) != 0; };
+    while (!s.empty() && blank(s.back())) s.pop_back();
+    s.erase(s.begin(), std::find_if_not(s.begin(), s.end(), blank));
+    return s;
+}
+
+std::string Joined(const std::vector<std::string>& items, size_t from, char separator)
+{
+    std::string s;
+    for (size_t i = from; i < items.size(); ++i) s += (i > from ? std::string(1, separator) : "") + items[i];
+    return s;
+}
 
 // ---------------------------------------------------------------- commands
 
@@ -253,16 +366,16 @@ int Ports(Context& c)
 {
     const std::vector<PresentPort> ports = ListPorts();
     if (c.json) {
-        QJsonArray list;
+        OutJson list = OutJson::array();
         for (const PresentPort& p : ports) {
-            QJsonObject o;
-            o["path"] = QString::fromStdString(p.path);
-            o["text"] = QString::fromStdString(p.text);
-            o["description"] = QString::fromStdString(p.description);
-            o["manufacturer"] = QString::fromStdString(p.manufacturer);
-            o["serial_number"] = QString::fromStdString(p.serialNumber);
-            o["by_id"] = QString::fromStdString(p.byIdPath);
-            list.append(o);
+            OutJson o;
+            o["path"] = p.path;
+            o["text"] = p.text;
+            o["description"] = p.description;
+            o["manufacturer"] = p.manufacturer;
+            o["serial_number"] = p.serialNumber;
+            o["by_id"] = p.byIdPath;
+            list.push_back(o);
         }
         Print(c.out, list);
     } else {
@@ -282,9 +395,9 @@ int Info(Context& c)
     link.Open();
     const std::string firmware = ReadFirmware(link);
     if (c.json) {
-        QJsonObject o;
-        o["port"] = QString::fromStdString(c.line.port);
-        o["firmware"] = QString::fromStdString(firmware);
+        OutJson o;
+        o["port"] = c.line.port;
+        o["firmware"] = firmware;
         Print(c.out, o);
     } else {
         Report(c, "firmware: " + firmware);
@@ -294,8 +407,8 @@ int Info(Context& c)
 
 int Query(Context& c)
 {
-    if (c.args.isEmpty()) throw UsageError("query: which group? system, coefficients, device N, monitoring N or all");
-    const QString what = c.args[0];
+    if (c.args.empty()) throw UsageError("query: which group? system, coefficients, device N, monitoring N or all");
+    const std::string what = c.args[0];
     ReadSet set;
     set.header = false;
     set.system = set.coefficients = false;
@@ -304,25 +417,25 @@ int Query(Context& c)
     int index = -1;
     auto numberArg = [&](int lo, int hi) {
         int32_t v = 0;
-        if (c.args.size() != 2 || !TryStrToInt(c.args[1].toStdString(), v) || v < lo || v > hi)
-            throw UsageError("query " + what.toStdString() + ": a number from " + std::to_string(lo) + " to " +
+        if (c.args.size() != 2 || !TryStrToInt(c.args[1], v) || v < lo || v > hi)
+            throw UsageError("query " + Shown(what) + ": a number from " + std::to_string(lo) + " to " +
                              std::to_string(hi) + " is expected");
         return v;
     };
-    if (what == QLatin1String("all") && c.args.size() == 1) {
+    if (what == "all" && c.args.size() == 1) {
         set = ReadSet{};
-    } else if (what == QLatin1String("system") && c.args.size() == 1) {
+    } else if (what == "system" && c.args.size() == 1) {
         set.system = true;
-    } else if (what == QLatin1String("coefficients") && c.args.size() == 1) {
+    } else if (what == "coefficients" && c.args.size() == 1) {
         set.coefficients = true;
-    } else if (what == QLatin1String("device")) {
+    } else if (what == "device") {
         index = numberArg(0, 4);
         set.devices = {index};
-    } else if (what == QLatin1String("monitoring")) {
+    } else if (what == "monitoring") {
         index = numberArg(1, 6);
         set.slotNumbers = {index};
     } else {
-        throw UsageError("query: '" + c.args.join(' ').toStdString() +
+        throw UsageError("query: '" + Shown(Joined(c.args, 0, ' ')) +
                          "' is not system, coefficients, device N, monitoring N or all");
     }
     Link link(c.line);
@@ -337,10 +450,10 @@ int Query(Context& c)
         p.header.savedAt = Now();
         p.header.tool = std::string(kTool) + " " + ORTIVA_VERSION;
     }
-    const QJsonObject all = ToJson(p);
-    if (what == QLatin1String("all")) Print(c.out, all);
-    else if (what == QLatin1String("device")) Print(c.out, all["devices"].toArray().at(index));
-    else if (what == QLatin1String("monitoring")) Print(c.out, all["monitoring"].toArray().at(index - 1));
+    const Json all = ToJson(p);
+    if (what == "all") Print(c.out, all);
+    else if (what == "device") Print(c.out, all["devices"].at(static_cast<size_t>(index)));
+    else if (what == "monitoring") Print(c.out, all["monitoring"].at(static_cast<size_t>(index - 1)));
     else Print(c.out, all[what]);
     return kExitDone;
 }
@@ -354,7 +467,7 @@ int Backup(Context& c)
     p.header.savedAt = Now();
     p.header.tool = std::string(kTool) + " " + ORTIVA_VERSION;
     SaveProfile(c.args[0], p);
-    Report(c, "backed up to " + c.args[0].toStdString() + " (" + std::to_string(link.Stats().frames) + " frames)");
+    Report(c, "backed up to " + c.args[0] + " (" + std::to_string(link.Stats().frames) + " frames)");
     return kExitDone;
 }
 
@@ -380,7 +493,7 @@ int Restore(Context& c)
         Verify(c, link, profile.values, "verify");
         return kExitDone;
     }
-    Report(c, "restored " + c.args[0].toStdString() + " (" + std::to_string(steps.size()) + " writes, not verified)");
+    Report(c, "restored " + c.args[0] + " (" + std::to_string(steps.size()) + " writes, not verified)");
     return kExitDone;
 }
 
@@ -397,13 +510,13 @@ int Diff(Context& c)
 
 int Set(Context& c)
 {
-    if (c.args.isEmpty()) throw UsageError("set: KEY=VALUE... is expected");
+    if (c.args.empty()) throw UsageError("set: KEY=VALUE... is expected");
     std::vector<Assignment> changes;
-    for (const QString& a : c.args) changes.push_back(ParseAssignment(a.toStdString()));
+    for (const std::string& a : c.args) changes.push_back(ParseAssignment(a));
     Link link(c.line);
     link.Open();
     Profile before = ReadModule(link, ReadSet{.header = false});
-    QJsonObject root = ToJson(before);
+    Json root = ToJson(before);
     for (const Assignment& a : changes) Apply(root, a);
     const Profile after = FromJson(root);
     const std::vector<Step> old = RestoreSteps(before, c.side);
@@ -422,7 +535,7 @@ int Set(Context& c)
 
 int Hart(Context& c)
 {
-    if (c.args.size() != 1 || (c.args[0] != QLatin1String("identify") && c.args[0] != QLatin1String("variables")))
+    if (c.args.size() != 1 || (c.args[0] != "identify" && c.args[0] != "variables"))
         throw UsageError("hart: identify or variables is expected");
     const int address = NumberOption(c.parser, "address", 0, 0, kHartPollAddressMax);
     const std::string preambles = std::to_string(NumberOption(c.parser, "preambles", 6, -1, 20));
@@ -439,31 +552,31 @@ int Hart(Context& c)
     if (identityFields.texts["Edit28"].empty())
         throw UnreadableReply("no HART command 0 reply from address " + std::to_string(address) + " in: " +
                               ReplyText(reply));
-    QJsonObject o;
+    OutJson o;
     o["polling_address"] = identity.PollAddress;
     o["manufacturer_id"] = identity.ManufacturerId;
     o["device_type"] = identity.DeviceType;
     o["required_preambles"] = identity.RequiredPreambles;
     o["device_id"] = std::stoi(identityFields.texts["Edit32"]);
-    if (c.args[0] == QLatin1String("variables")) {
+    if (c.args[0] == "variables") {
         Recorder fields;
         const std::vector<uint8_t> vars =
             link.Exchange(HartVariablesQueryCommand(identity, preambles, 0), "HART command 3");
         StoreChunk(state, vars);
         const int filled = DecodeHartVariablesReply(state, fields, ".");
         if (filled == 0) throw UnreadableReply("no HART command 3 reply");
-        QJsonArray list;
+        OutJson list = OutJson::array();
         for (int i = 0; i < filled; ++i) {
             const HartSlotControls& slot = kHartSlots[static_cast<size_t>(i)];
-            QJsonObject v;
-            v["value"] = QString::fromStdString(fields.texts[slot.valueEdit]);
+            OutJson v;
+            v["value"] = fields.texts[std::string(slot.valueEdit)];
             const int unit = fields.Index(slot.unitList);
             const std::vector<std::string> items = HartUnitItems(i);
             v["unit"] = unit >= 0 && unit < static_cast<int>(items.size())
-                            ? QString::fromStdString(items[static_cast<size_t>(unit)]).trimmed()
-                            : QString();
+                            ? Trimmed(items[static_cast<size_t>(unit)])
+                            : std::string();
             v["unit_code"] = HartUnitCode(unit);
-            list.append(v);
+            list.push_back(v);
         }
         o["variables"] = list;
     }
@@ -471,13 +584,13 @@ int Hart(Context& c)
         Print(c.out, o);
     } else {
         for (auto it = o.begin(); it != o.end(); ++it) {
-            if (it.value().isArray()) {
+            if (it.value().is_array()) {
                 int n = 1;
-                for (const QJsonValue& v : it.value().toArray())
-                    std::fprintf(c.out, "variable%d = %s %s\n", n++, v["value"].toString().toUtf8().constData(),
-                                 v["unit"].toString().toUtf8().constData());
+                for (const OutJson& v : it.value())
+                    std::fprintf(c.out, "variable%d = %s %s\n", n++, v["value"].get<std::string>().c_str(),
+                                 v["unit"].get<std::string>().c_str());
             } else {
-                std::fprintf(c.out, "%s = %d\n", it.key().toUtf8().constData(), it.value().toInt());
+                std::fprintf(c.out, "%s = %d\n", it.key().c_str(), it.value().get<int>());
             }
         }
     }
@@ -494,35 +607,18 @@ int ExitCodeOf(const std::runtime_error& e)
 
 }  // namespace
 
-int RunCli(const QStringList& arguments, std::FILE* out, std::FILE* err)
+int RunCli(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err)
 {
-    QCommandLineParser parser;
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.addOptions({
-        {{"p", "port"}, "serial port", "PORT"},
-        {{"b", "baud"}, "PC port rate", "BAUD"},
-        {"parity", "PC port parity", "none|odd|even"},
-        {"timeout", "reply timeout", "MS"},
-        {"silence", "line silence that ends a reply", "MS"},
-        {"rts", "hold RTS on"},
-        {"dtr", "hold DTR on"},
-        {{"v", "verbose"}, "frame log"},
-        {"json", "JSON output"},
-        {"text", "text output"},
-        {"dry-run", "print frames, send nothing"},
-        {"no-verify", "do not read back"},
-        {"side", "the PC's side of the module", "a|b"},
-        {"address", "HART polling address", "N"},
-        {"preambles", "HART preamble count", "N"},
-        {{"h", "help"}, "help"},
-        {"version", "version"},
-    });
-    if (!parser.parse(arguments)) {
-        std::fprintf(err, "%s: %s\nTry 'ortiva-cli --help'.\n", kTool, parser.errorText().toUtf8().constData());
+    std::optional<Arguments> parsed;
+    try {
+        parsed.emplace(arguments);
+    } catch (const UsageError& e) {
+        std::fprintf(err, "%s: %s\nTry 'ortiva-cli --help'.\n", kTool, e.what());
         return kExitUsage;
     }
-    QStringList positional = parser.positionalArguments();
-    const CommandInfo* command = positional.isEmpty() ? nullptr : FindCommand(positional[0]);
+    const Arguments& parser = *parsed;
+    const std::vector<std::string>& positional = parser.positional();
+    const CommandInfo* command = positional.empty() ? nullptr : FindCommand(positional[0]);
     if (parser.isSet("version")) {
         std::fprintf(out, "%s %s\n", kTool, ORTIVA_VERSION);
         return kExitDone;
@@ -532,20 +628,20 @@ int RunCli(const QStringList& arguments, std::FILE* out, std::FILE* err)
         return kExitDone;
     }
     try {
-        if (positional.isEmpty()) throw UsageError("a command is expected");
-        if (command == nullptr) throw UsageError("'" + positional[0].toStdString() + "' is not a command");
+        if (positional.empty()) throw UsageError("a command is expected");
+        if (command == nullptr) throw UsageError("'" + Shown(positional[0]) + "' is not a command");
         for (const char* name : {"dry-run", "no-verify", "side", "address", "preambles"})
             if (parser.isSet(name) && !command->options.contains(name))
                 throw UsageError(std::string(command->name) + " has no option --" + name);
         if (parser.isSet("json") && parser.isSet("text")) throw UsageError("--json or --text, not both");
 
-        Context c{parser, positional.mid(1), out, err, false, {}, 'a'};
+        Context c{parser, {positional.begin() + 1, positional.end()}, out, err, false, {}, 'a'};
         const bool jsonByDefault = command->name == std::string("query") || command->name == std::string("hart");
         c.json = parser.isSet("json") || (jsonByDefault && !parser.isSet("text"));
-        c.line.port = parser.value("port").toStdString();
+        c.line.port = parser.value("port");
         c.line.baud = static_cast<uint32_t>(NumberOption(parser, "baud", 9600, 1, 4000000));
-        if (parser.isSet("parity") && !ParityByName(parser.value("parity").toStdString(), c.line.parity))
-            throw UsageError("--parity: '" + parser.value("parity").toStdString() + "' is not none, odd or even");
+        if (parser.isSet("parity") && !ParityByName(parser.value("parity"), c.line.parity))
+            throw UsageError("--parity: '" + Shown(parser.value("parity")) + "' is not none, odd or even");
         c.line.timeoutMs = NumberOption(parser, "timeout", 3000, 1, 3600000);
         c.line.silenceMs = NumberOption(parser, "silence", 50, 1, 10000);
         c.line.rts = parser.isSet("rts");
@@ -553,10 +649,10 @@ int RunCli(const QStringList& arguments, std::FILE* out, std::FILE* err)
         c.line.dryRun = parser.isSet("dry-run");
         c.line.log = parser.isSet("verbose") ? err : nullptr;
         if (parser.isSet("side")) {
-            const QString s = parser.value("side").toLower();
-            if (s != QLatin1String("a") && s != QLatin1String("b"))
-                throw UsageError("--side: '" + s.toStdString() + "' is not a or b");
-            c.side = s[0].toLatin1();
+            std::string s = parser.value("side");
+            std::transform(s.begin(), s.end(), s.begin(), [](unsigned char ch) { return std::tolower(ch); });
+            if (s != "a" && s != "b") throw UsageError("--side: '" + Shown(s) + "' is not a or b");
+            c.side = s[0];
         }
         if (command->port && c.line.port.empty() && !c.line.dryRun)
             throw UsageError(std::string(command->name) + " needs the port: -p PORT");

@@ -1,19 +1,92 @@
 #include "link.h"
 
-#include <QCoreApplication>
-#include <QDateTime>
-#include <QEventLoop>
-#include <QTimer>
-
 #include <algorithm>
 #include <cctype>
+#include <ctime>
 
 #include "hex_text.h"
 #include "port_advice.h"
-#include "posix_line.h"
 #include "tcomm.h"
 
+#ifndef _WIN32
+#include "posix_line.h"
+#endif
+
+// Until the serial component hands its notices over by itself, TComm raises
+// its events through Qt's event loop on this thread.
+#ifdef ORTIVA_TCOMM_QT
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+#endif
+
 namespace ortiva::cli {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// "HH:MM:SS.mmm", UTC.
+std::string TimeOfDay()
+{
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    std::tm utc{};
+#ifdef _WIN32
+    gmtime_s(&utc, &seconds);
+#else
+    gmtime_r(&seconds, &utc);
+#endif
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", utc.tm_hour, utc.tm_min, utc.tm_sec, static_cast<int>(ms));
+    return text;
+}
+
+// The device a port name stands for, as TComm opens it.
+std::string DevicePath(const std::string& port)
+{
+#ifdef _WIN32
+    return port;
+#else
+    return ortiva::DevicePathFor(port);
+#endif
+}
+
+}  // namespace
+
+#ifdef ORTIVA_TCOMM_QT
+void Link::WaitOnce(std::chrono::milliseconds limit)
+{
+    if (limit.count() <= 0) {
+        QCoreApplication::processEvents();
+        return;
+    }
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.start(static_cast<int>(limit.count()));
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+namespace {
+void NeedNotices()
+{
+    static int argc = 1;
+    static char name[] = "ortiva-cli";
+    static char* argv[] = {name, nullptr};
+    if (QCoreApplication::instance() == nullptr) static QCoreApplication app(argc, argv);
+}
+}  // namespace
+#else
+void Link::WaitOnce(std::chrono::milliseconds limit)
+{
+    if (limit.count() <= 0 || comm_->WaitForNotices(limit)) comm_->DeliverNotices();
+}
+
+namespace {
+void NeedNotices() {}
+}  // namespace
+#endif
 
 bool ParityByName(const std::string& name, TParity& parity)
 {
@@ -31,16 +104,15 @@ TParity ParityOfIndex(int index)
     return index == 1 ? TParity::Odd : index == 2 ? TParity::Even : TParity::None;
 }
 
-Link::Link(LinkOptions options) : options_(std::move(options))
-{
-    clock_.start();
-}
+Link::Link(LinkOptions options) : options_(std::move(options)) {}
 
 Link::~Link() = default;
 
 void Link::Open()
 {
     if (options_.dryRun) return;
+    NeedNotices();
+    lineLost_ = false;
     comm_ = std::make_unique<TComm>();
     comm_->SetBaudRate(options_.baud);
     comm_->SetParity(options_.parity);
@@ -50,11 +122,12 @@ void Link::Open()
     // A reply is one chunk: the receive thread hands it over once the line
     // has been silent this long.
     comm_->SetReadIntervalTimeout(static_cast<uint32_t>(std::max(options_.silenceMs, 1)));
+    comm_->SetOnRequestHangup([this](auto*) { lineLost_ = true; });
     try {
         comm_->OpenPort();
     } catch (const ECommsError& e) {
         comm_.reset();
-        throw PortError(PortErrorText(options_.port, ortiva::DevicePathFor(options_.port), e));
+        throw PortError(PortErrorText(options_.port, DevicePath(options_.port), e));
     }
     comm_->SetDtrControl(options_.dtr ? TDtrControl::DtrEnable : TDtrControl::DtrDisable);
     comm_->SetRtsControl(options_.rts ? TRtsControl::RtsEnable : TRtsControl::RtsDisable);
@@ -80,9 +153,15 @@ void Link::Log(const char* direction, const std::vector<uint8_t>& bytes)
     // Text as it is; anything with a byte outside printable ASCII as hex.
     const bool text = std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b >= 0x20 && b < 0x7F; });
     const std::string shown = text ? BytesToString(bytes) : HexText(bytes);
-    const QString now = QDateTime::currentDateTimeUtc().toString(QStringLiteral("HH:mm:ss.zzz"));
-    std::fprintf(options_.log, "%s %s %s\n", now.toUtf8().constData(), direction, shown.c_str());
+    std::fprintf(options_.log, "%s %s %s\n", TimeOfDay().c_str(), direction, shown.c_str());
     std::fflush(options_.log);
+}
+
+void Link::ThrowLineLost(const std::string& what)
+{
+    comm_->SetOnReceiveData(nullptr);
+    if (options_.log) std::fprintf(options_.log, "%*s the line went away\n", 15, "");
+    throw LineLost("the serial port " + options_.port + " was disconnected during " + what);
 }
 
 std::vector<uint8_t> Link::Exchange(const Command& command, const std::string& what)
@@ -98,33 +177,35 @@ std::vector<uint8_t> Link::Exchange(const Command& command, const std::string& w
 
     // Whatever came in since the last exchange (a reply after its timeout)
     // belongs to no frame of this one.
-    comm_->SetOnReceiveData([this](QObject*, const void*, uint16_t length) {
+    comm_->SetOnReceiveData([this](auto*, const void*, uint16_t length) {
         if (options_.log) std::fprintf(options_.log, "%*s %u late bytes dropped\n", 15, "", unsigned{length});
     });
-    QCoreApplication::processEvents();
+    WaitOnce(std::chrono::milliseconds(0));
+    if (lineLost_) ThrowLineLost(what);
 
     std::vector<uint8_t> reply;
-    QEventLoop loop;
-    QTimer timeout;
-    timeout.setSingleShot(true);
-    QObject::connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
-    comm_->SetOnReceiveData([&](QObject*, const void* buffer, uint16_t length) {
+    comm_->SetOnReceiveData([&](auto*, const void* buffer, uint16_t length) {
         const auto* b = static_cast<const uint8_t*>(buffer);
         reply.insert(reply.end(), b, b + length);
-        loop.quit();
     });
 
     Log("->", command.bytes);
-    const qint64 sent = clock_.nsecsElapsed();
+    const Clock::time_point sent = Clock::now();
     ++stats_.frames;
     if (!comm_->SendData(command.bytes.data(), static_cast<uint16_t>(command.bytes.size()))) {
         comm_->SetOnReceiveData(nullptr);
+        if (lineLost_) ThrowLineLost(what);
         throw PortError(options_.port + ": the port refused the frame for " + what);
     }
-    timeout.start(options_.timeoutMs);
-    loop.exec();
+    const Clock::time_point deadline = sent + std::chrono::milliseconds(options_.timeoutMs);
+    while (reply.empty() && !lineLost_) {
+        const Clock::time_point now = Clock::now();
+        if (now >= deadline) break;
+        WaitOnce(std::chrono::ceil<std::chrono::milliseconds>(deadline - now));
+    }
     comm_->SetOnReceiveData(nullptr);
-    stats_.wait += std::chrono::nanoseconds(clock_.nsecsElapsed() - sent);
+    stats_.wait += Clock::now() - sent;
+    if (reply.empty() && lineLost_) ThrowLineLost(what);
     if (reply.empty()) {
         if (options_.log) std::fprintf(options_.log, "%*s no reply within %d ms\n", 15, "", options_.timeoutMs);
         throw NoReply("no reply to " + what + " within " + std::to_string(options_.timeoutMs) + " ms");

@@ -4,8 +4,6 @@
 // the silence that ends it has passed.
 #pragma once
 
-#include <QElapsedTimer>
-
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -25,6 +23,13 @@ namespace ortiva::cli {
 class PortError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+};
+
+// The line went away while the tool was using it (the adapter pulled, the
+// other end closed): TComm's hang-up notice.
+class LineLost : public PortError {
+public:
+    using PortError::PortError;
 };
 
 // The module did not answer in time.
@@ -64,8 +69,8 @@ public:
     void Reopen(uint32_t baud, TParity parity);
 
     // Sends the frame and gives the reply's bytes; NoReply when none came
-    // within the timeout. In a dry run the frame is printed to `dryOut` and
-    // the reply is empty.
+    // within the timeout, LineLost as soon as the line goes away. In a dry
+    // run the frame is printed to `dryOut` and the reply is empty.
     std::vector<uint8_t> Exchange(const Command& command, const std::string& what);
 
     const LinkOptions& Options() const { return options_; }
@@ -75,11 +80,16 @@ public:
 
 private:
     void Log(const char* direction, const std::vector<uint8_t>& bytes);
+    // Waits up to `limit` for the line's notices and raises their events on
+    // this thread; with 0 only those already waiting. The one place that
+    // knows how TComm hands its notices over.
+    void WaitOnce(std::chrono::milliseconds limit);
+    [[noreturn]] void ThrowLineLost(const std::string& what);
 
     LinkOptions options_;
     std::unique_ptr<TComm> comm_;
     LinkStats stats_;
-    QElapsedTimer clock_;
+    bool lineLost_ = false;
 };
 
 // The PC-side parity by name: "none", "odd", "even" (any case).

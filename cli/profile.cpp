@@ -1,12 +1,10 @@
 #include "profile.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonParseError>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <set>
 
 #include "choice_lists.h"
@@ -247,26 +245,99 @@ std::vector<std::string> MissingKeys(const Values& values, Group group, int inde
 
 // ---------------------------------------------------------------- JSON
 
+std::string Shown(std::string_view text, size_t limit)
+{
+    std::string out;
+    size_t shown = 0;
+    for (const char c : text) {
+        if (shown == limit) {
+            out += "...";
+            break;
+        }
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '\n') out += "\\n";
+        else if (c == '\t') out += "\\t";
+        else if (c == '\r') out += "\\r";
+        else if (u < 0x20 || u == 0x7F) {
+            char code[8];
+            std::snprintf(code, sizeof code, "\\u%04X", unsigned{u});
+            out += code;
+        } else {
+            out += c;
+        }
+        // A character of several UTF-8 bytes counts once.
+        if ((u & 0xC0) != 0x80) ++shown;
+    }
+    return out;
+}
+
+std::string HexBytesProblem(std::string_view text)
+{
+    if (text.empty()) return {};
+    // The window's own refusals first, for a text it would refuse too.
+    const HexBytesResult lenient = ParseHexBytes(text, kMonitoringMaxBytes);
+    if (!lenient.ok()) return lenient.error;
+    size_t pairs = 0;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(' ', start);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string_view pair = text.substr(start, end - start);
+        if (pair.empty())
+            return start == 0 ? "a blank before the first byte"
+                   : end == text.size() ? "a blank after the last byte"
+                                        : "two blanks in a row; bytes are separated by single blanks";
+        for (const char c : pair) {
+            if (c >= 'a' && c <= 'f') return "lower-case hex digit '" + std::string(1, c) + "'; upper case is expected";
+            if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F')))
+                return "'" + Shown(std::string_view(&c, 1)) + "' is not a hex digit";
+        }
+        if (pair.size() == 1) return "half a byte ('" + std::string(pair) + "'); a byte is two hex digits";
+        if (pair.size() > 2)
+            return "'" + Shown(pair, 16) + "' is more than one byte; bytes are separated by single blanks";
+        ++pairs;
+        start = end + 1;
+    }
+    if (pairs > static_cast<size_t>(kMonitoringMaxBytes))
+        return std::to_string(pairs) + " bytes, at most " + std::to_string(kMonitoringMaxBytes);
+    return {};
+}
+
 namespace {
 
-QJsonValue JsonOf(const KeyDef& d, const std::string& text)
+Json JsonOf(const KeyDef& d, const std::string& text)
 {
     switch (d.kind) {
     case Kind::NumberChoice:
     case Kind::Integer: return std::stoi(text);
     case Kind::Flag: return text == "true";
-    default: return QString::fromStdString(text);
+    default: return text;
     }
 }
 
+// A JSON number as a message shows it.
+std::string NumberText(const Json& v)
+{
+    if (v.is_number_float()) {
+        const double x = v.get<double>();
+        if (x == std::floor(x) && std::fabs(x) < 1e15) return std::to_string(static_cast<long long>(x));
+    }
+    return v.dump();
+}
+
 // The canonical text of a JSON value for key d, or ProfileError.
-std::string TextOf(const KeyDef& d, const std::string& key, const QJsonValue& v)
+std::string TextOf(const KeyDef& d, const std::string& key, const Json& v)
 {
     auto integer = [&]() -> int {
-        const double x = v.toDouble();
-        if (!v.isDouble() || x != std::floor(x) || std::fabs(x) > 1e9)
+        if (!v.is_number()) throw ProfileError(key + ": a whole number is expected");
+        if (v.is_number_float()) {
+            const double x = v.get<double>();
+            if (x != std::floor(x) || std::fabs(x) > 1e9) throw ProfileError(key + ": a whole number is expected");
+            return static_cast<int>(x);
+        }
+        if (v.is_number_unsigned() ? v.get<uint64_t>() > 1000000000u : std::llabs(v.get<int64_t>()) > 1000000000)
             throw ProfileError(key + ": a whole number is expected");
-        return static_cast<int>(x);
+        return static_cast<int>(v.get<int64_t>());
     };
     switch (d.kind) {
     case Kind::NumberChoice: {
@@ -282,39 +353,39 @@ std::string TextOf(const KeyDef& d, const std::string& key, const QJsonValue& v)
         return std::to_string(x);
     }
     case Kind::Flag:
-        if (!v.isBool()) throw ProfileError(key + ": true or false is expected");
-        return v.toBool() ? "true" : "false";
+        if (!v.is_boolean()) throw ProfileError(key + ": true or false is expected");
+        return v.get<bool>() ? "true" : "false";
     case Kind::Choice: {
-        if (!v.isString()) throw ProfileError(key + ": one of the list's texts is expected");
-        const std::string t = v.toString().toStdString();
-        if (ItemIndex(d.items, t) < 0) throw ProfileError(key + ": '" + t + "' is not one of its items");
+        if (!v.is_string()) throw ProfileError(key + ": one of the list's texts is expected");
+        const std::string& t = v.get_ref<const std::string&>();
+        if (ItemIndex(d.items, t) < 0) throw ProfileError(key + ": '" + Shown(t) + "' is not one of its items");
         return t;
     }
-    case Kind::Text:  // the coefficients: kept as the five characters they travel as
-        if (!v.isString()) throw ProfileError(key + ": a text is expected");
-        if (v.toString().toStdString().size() > 5)
-            throw ProfileError(key + ": '" + v.toString().toStdString() + "' is longer than the five characters it travels as");
+    case Kind::Text: {  // the coefficients: kept as the five characters they travel as
+        if (!v.is_string()) throw ProfileError(key + ": a text is expected");
+        const std::string& t = v.get_ref<const std::string&>();
+        if (t.size() > 5)
+            throw ProfileError(key + ": '" + Shown(t) + "' is longer than the five characters it travels as");
         try {
-            return CoefficientField(v.toString().toStdString(), key);
+            return CoefficientField(t, key);
         } catch (const std::runtime_error& e) {
-            throw ProfileError(e.what());
+            throw ProfileError(Shown(e.what(), 200));
         }
+    }
     case Kind::HexBytes: {
-        if (!v.isString()) throw ProfileError(key + ": hex bytes such as \"76 89 FD AD\" are expected");
-        const std::string t = v.toString().toStdString();
-        if (!t.empty()) {
-            const HexBytesResult r = ParseHexBytes(t, kMonitoringMaxBytes);
-            if (!r.ok()) throw ProfileError(key + ": '" + t + "' is refused: " + r.error);
-        }
+        if (!v.is_string()) throw ProfileError(key + ": hex bytes such as \"76 89 FD AD\" are expected");
+        const std::string& t = v.get_ref<const std::string&>();
+        const std::string problem = HexBytesProblem(t);
+        if (!problem.empty()) throw ProfileError(key + ": '" + Shown(t) + "' is refused: " + problem);
         return t;
     }
     }
     return {};
 }
 
-QJsonObject GroupObject(const Values& values, Group g, int index)
+Json GroupObject(const Values& values, Group g, int index)
 {
-    QJsonObject o;
+    Json o = Json::object();
     const bool custom = g == Group::Device && IsCustomMeter(values, index);
     for (const KeyDef& d : Table()) {
         if (d.group != g && !(custom && d.group == Group::Custom)) continue;
@@ -324,21 +395,20 @@ QJsonObject GroupObject(const Values& values, Group g, int index)
     return o;
 }
 
-void ReadGroup(const QJsonObject& o, Group g, int index, const std::string& where, Values& out)
+void ReadGroup(const Json& o, Group g, int index, const std::string& where, Values& out)
 {
-    std::set<std::string> known;
+    std::set<std::string, std::less<>> known;
     for (const KeyDef& d : Table()) {
         if (d.group == g || (g == Group::Device && d.group == Group::Custom)) known.insert(d.name);
     }
     for (auto it = o.begin(); it != o.end(); ++it) {
-        if (!known.contains(it.key().toStdString()))
-            throw ProfileError(where + "." + it.key().toStdString() + ": unknown key");
+        if (!known.contains(it.key())) throw ProfileError(where + "." + Shown(it.key()) + ": unknown key");
     }
     for (const KeyDef& d : Table()) {
         if (d.group != g) continue;
         const std::string key = FlatKey(d, index);
         if (!o.contains(d.name)) throw ProfileError(key + ": missing");
-        out[key] = TextOf(d, key, o.value(d.name));
+        out[key] = TextOf(d, key, o.at(d.name));
     }
     if (g != Group::Device) return;
     const bool custom = IsCustomMeter(out, index);
@@ -351,91 +421,155 @@ void ReadGroup(const QJsonObject& o, Group g, int index, const std::string& wher
             continue;
         }
         if (!o.contains(d.name)) throw ProfileError(key + ": missing");
-        out[key] = TextOf(d, key, o.value(d.name));
+        out[key] = TextOf(d, key, o.at(d.name));
     }
 }
 
+// Refuses a key given twice in one object, naming it by its flat key.
+class DuplicateKeys {
+public:
+    bool operator()(int, Json::parse_event_t event, const Json& parsed)
+    {
+        using E = Json::parse_event_t;
+        switch (event) {
+        case E::object_start:
+        case E::array_start:
+            if (!frames_.empty() && frames_.back().array) ++frames_.back().index;
+            frames_.push_back({event == E::array_start, -1, {}, {}});
+            break;
+        case E::object_end:
+        case E::array_end:
+            if (!frames_.empty()) frames_.pop_back();
+            break;
+        case E::key: {
+            Frame& f = frames_.back();
+            f.key = parsed.get<std::string>();
+            if (!f.keys.insert(f.key).second) throw ProfileError(Path() + ": given twice");
+            break;
+        }
+        case E::value:
+            if (!frames_.empty() && frames_.back().array) ++frames_.back().index;
+            break;
+        }
+        return true;
+    }
+
+private:
+    struct Frame {
+        bool array;
+        long index;
+        std::string key;  // the object's latest key
+        std::set<std::string> keys;
+    };
+    std::string Path() const
+    {
+        std::string path;
+        std::string last;
+        for (const Frame& f : frames_) {
+            if (f.array) {
+                // Monitoring slots are counted from 1, as everywhere else.
+                path += "[" + std::to_string(f.index + (last == "monitoring" ? 1 : 0)) + "]";
+                continue;
+            }
+            path += (path.empty() ? "" : ".") + Shown(f.key);
+            last = f.key;
+        }
+        return path;
+    }
+    std::vector<Frame> frames_;
+};
+
 }  // namespace
 
-QJsonObject ToJson(const Profile& p)
+Json ToJson(const Profile& p)
 {
-    QJsonObject root;
+    Json root = Json::object();
     root["format_version"] = p.header.formatVersion;
-    QJsonObject header;
-    header["firmware"] = QString::fromStdString(p.header.firmware);
-    header["saved_at"] = QString::fromStdString(p.header.savedAt);
-    header["tool"] = QString::fromStdString(p.header.tool);
-    root["header"] = header;
+    root["header"] = {{"firmware", p.header.firmware}, {"saved_at", p.header.savedAt}, {"tool", p.header.tool}};
     root["system"] = GroupObject(p.values, Group::System, 0);
     root["coefficients"] = GroupObject(p.values, Group::Coefficients, 0);
-    QJsonArray devices;
-    for (int d = 0; d < kDeviceCount; ++d) devices.append(GroupObject(p.values, Group::Device, d));
+    Json devices = Json::array();
+    for (int d = 0; d < kDeviceCount; ++d) devices.push_back(GroupObject(p.values, Group::Device, d));
     root["devices"] = devices;
-    QJsonArray monitoring;
-    for (int s = 1; s <= kMonitoringSlots; ++s) monitoring.append(GroupObject(p.values, Group::Monitoring, s));
+    Json monitoring = Json::array();
+    for (int s = 1; s <= kMonitoringSlots; ++s) monitoring.push_back(GroupObject(p.values, Group::Monitoring, s));
     root["monitoring"] = monitoring;
     return root;
 }
 
-Profile FromJson(const QJsonObject& root)
+Profile FromJson(const Json& root)
 {
-    static const std::set<QString> kTop = {"format_version", "header", "system", "coefficients", "devices",
-                                           "monitoring"};
+    static const std::vector<std::string> kTop = {"format_version", "header", "system", "coefficients", "devices",
+                                                  "monitoring"};
+    if (!root.is_object()) throw ProfileError("not a profile: the file holds no JSON object");
     if (!root.contains("format_version")) throw ProfileError("format_version: missing");
-    const QJsonValue version = root.value("format_version");
-    if (!version.isDouble() || version.toDouble() != kProfileFormatVersion)
-        throw ProfileError("format_version: " +
-                           (version.isDouble() ? QString::number(version.toDouble()).toStdString() : "not a number") +
+    const Json& version = root.at("format_version");
+    if (!version.is_number() || version.get<double>() != kProfileFormatVersion)
+        throw ProfileError("format_version: " + (version.is_number() ? NumberText(version) : "not a number") +
                            " is not " + std::to_string(kProfileFormatVersion) + ", the version this tool reads");
     for (auto it = root.begin(); it != root.end(); ++it)
-        if (!kTop.contains(it.key())) throw ProfileError(it.key().toStdString() + ": unknown key");
-    for (const QString& group : kTop)
-        if (!root.contains(group)) throw ProfileError(group.toStdString() + ": missing group");
+        if (std::find(kTop.begin(), kTop.end(), it.key()) == kTop.end())
+            throw ProfileError(Shown(it.key()) + ": unknown key");
+    for (const std::string& group : kTop)
+        if (!root.contains(group)) throw ProfileError(group + ": missing group");
 
     Profile p;
-    const QJsonValue header = root.value("header");
-    if (!header.isObject()) throw ProfileError("header: an object is expected");
-    const QJsonObject headerFields = header.toObject();
-    for (auto it = headerFields.begin(); it != headerFields.end(); ++it) {
-        static const std::set<QString> kHeader = {"firmware", "saved_at", "tool"};
-        if (!kHeader.contains(it.key())) throw ProfileError("header." + it.key().toStdString() + ": unknown key");
-        if (!it.value().isString()) throw ProfileError("header." + it.key().toStdString() + ": a text is expected");
+    const Json& header = root.at("header");
+    if (!header.is_object()) throw ProfileError("header: an object is expected");
+    for (auto it = header.begin(); it != header.end(); ++it) {
+        static const std::set<std::string, std::less<>> kHeader = {"firmware", "saved_at", "tool"};
+        if (!kHeader.contains(it.key())) throw ProfileError("header." + Shown(it.key()) + ": unknown key");
+        if (!it.value().is_string()) throw ProfileError("header." + it.key() + ": a text is expected");
     }
-    p.header.firmware = header["firmware"].toString().toStdString();
-    p.header.savedAt = header["saved_at"].toString().toStdString();
-    p.header.tool = header["tool"].toString().toStdString();
+    p.header.firmware = header.value("firmware", "");
+    p.header.savedAt = header.value("saved_at", "");
+    p.header.tool = header.value("tool", "");
 
     for (Group g : {Group::System, Group::Coefficients}) {
-        const QJsonValue v = root.value(GroupName(g));
-        if (!v.isObject()) throw ProfileError(std::string(GroupName(g)) + ": an object is expected");
-        ReadGroup(v.toObject(), g, 0, GroupName(g), p.values);
+        const Json& v = root.at(GroupName(g));
+        if (!v.is_object()) throw ProfileError(std::string(GroupName(g)) + ": an object is expected");
+        ReadGroup(v, g, 0, GroupName(g), p.values);
     }
     for (Group g : {Group::Device, Group::Monitoring}) {
-        const QJsonValue v = root.value(GroupName(g));
+        const Json& v = root.at(GroupName(g));
         const int count = GroupCount(g);
-        if (!v.isArray() || v.toArray().size() != count)
+        if (!v.is_array() || v.size() != static_cast<size_t>(count))
             throw ProfileError(std::string(GroupName(g)) + ": a list of " + std::to_string(count) +
                                " records is expected");
         for (int i = 0; i < count; ++i) {
             const int index = i + FirstIndex(g);
             const std::string where = std::string(GroupName(g)) + "[" + std::to_string(index) + "]";
-            const QJsonValue rec = v.toArray().at(i);
-            if (!rec.isObject()) throw ProfileError(where + ": an object is expected");
-            ReadGroup(rec.toObject(), g, index, where, p.values);
+            const Json& rec = v.at(static_cast<size_t>(i));
+            if (!rec.is_object()) throw ProfileError(where + ": an object is expected");
+            ReadGroup(rec, g, index, where, p.values);
         }
     }
     return p;
 }
 
-Profile ParseProfile(const QByteArray& bytes)
+Profile ParseProfile(std::string_view bytes)
 {
-    QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError)
-        throw ProfileError("not JSON: " + error.errorString().toStdString() + " at offset " +
-                           std::to_string(error.offset));
-    if (!doc.isObject()) throw ProfileError("not a profile: the file holds no JSON object");
-    return FromJson(doc.object());
+    Json doc;
+    try {
+        DuplicateKeys duplicates;
+        doc = Json::parse(bytes, [&](int depth, Json::parse_event_t event, Json& parsed) {
+            return duplicates(depth, event, parsed);
+        });
+    } catch (const Json::exception& e) {
+        // "[json.exception.parse_error.101] parse error at line 1, column 22: ...", or a
+        // number too large for a double ("out_of_range.406").
+        std::string what = e.what();
+        if (const size_t cut = what.find("] "); what.starts_with("[json.exception") && cut != std::string::npos)
+            what.erase(0, cut + 2);
+        throw ProfileError("not JSON: " + Shown(what, 200));
+    }
+    return FromJson(doc);
+}
+
+std::string ProfileText(const Profile& profile)
+{
+    // Texts from the module that are not UTF-8 are kept readable rather than refused.
+    return ToJson(profile).dump(4, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 // ---------------------------------------------------------------- restore
@@ -583,7 +717,7 @@ namespace ortiva::cli {
 Assignment ParseAssignment(const std::string& text)
 {
     const size_t eq = text.find('=');
-    if (eq == std::string::npos || eq == 0) throw ProfileError("'" + text + "': KEY=VALUE is expected");
+    if (eq == std::string::npos || eq == 0) throw ProfileError("'" + Shown(text) + "': KEY=VALUE is expected");
     Assignment a;
     a.key = text.substr(0, eq);
     const std::string value = text.substr(eq + 1);
@@ -598,14 +732,14 @@ Assignment ParseAssignment(const std::string& text)
         }
         if (def) break;
     }
-    if (def == nullptr) throw ProfileError(a.key + ": unknown key");
+    if (def == nullptr) throw ProfileError(Shown(a.key) + ": unknown key");
     a.group = GroupName(def->group);
     a.name = def->name;
     switch (def->kind) {
     case Kind::Integer:
     case Kind::NumberChoice: {
         int32_t v = 0;
-        if (!TryStrToInt(value, v)) throw ProfileError(a.key + ": '" + value + "' is not a whole number");
+        if (!TryStrToInt(value, v)) throw ProfileError(a.key + ": '" + Shown(value) + "' is not a whole number");
         a.value = v;
         break;
     }
@@ -613,35 +747,26 @@ Assignment ParseAssignment(const std::string& text)
         if (value != "true" && value != "false") throw ProfileError(a.key + ": true or false is expected");
         a.value = value == "true";
         break;
-    default: a.value = QString::fromStdString(value); break;
+    default: a.value = value; break;
     }
     TextOf(*def, a.key, a.value);  // the value's own checks
     return a;
 }
 
-void Apply(QJsonObject& root, const Assignment& a)
+void Apply(Json& root, const Assignment& a)
 {
-    if (a.name == QLatin1String("meter_type") && a.value != QJsonValue(kCustomMeter)) {
-        // Another meter type has no custom parsing: its keys go.
-        QJsonArray list = root.value(a.group).toArray();
-        QJsonObject rec = list.at(a.index).toObject();
-        for (const KeyDef& d : Table())
-            if (d.group == Group::Custom) rec.remove(d.name);
-        list[a.index] = rec;
-        root[a.group] = list;
-    }
     if (a.index < 0) {
-        QJsonObject group = root.value(a.group).toObject();
-        group[a.name] = a.value;
-        root[a.group] = group;
+        root[a.group][a.name] = a.value;
         return;
     }
-    QJsonArray list = root.value(a.group).toArray();
-    const int at = a.index - (a.group == QLatin1String("monitoring") ? 1 : 0);
-    QJsonObject rec = list.at(at).toObject();
+    const size_t at = static_cast<size_t>(a.index - (a.group == "monitoring" ? 1 : 0));
+    Json& rec = root[a.group].at(at);
+    if (a.name == "meter_type" && a.value != Json(kCustomMeter)) {
+        // Another meter type has no custom parsing: its keys go.
+        for (const KeyDef& d : Table())
+            if (d.group == Group::Custom) rec.erase(d.name);
+    }
     rec[a.name] = a.value;
-    list[at] = rec;
-    root[a.group] = list;
 }
 
 }  // namespace ortiva::cli

@@ -6,7 +6,7 @@
 // fields to keys; writing goes through the same builders.
 #pragma once
 
-#include <QJsonObject>
+#include <nlohmann/json.hpp>
 
 #include <map>
 #include <span>
@@ -21,6 +21,9 @@
 namespace ortiva::cli {
 
 inline constexpr int kProfileFormatVersion = 1;
+
+// A profile's JSON, its keys in the order they were given or set.
+using Json = nlohmann::ordered_json;
 
 // A profile refused before anything is sent; the message names the key.
 class ProfileError : public std::runtime_error {
@@ -104,10 +107,22 @@ std::vector<std::string> MissingKeys(const Values& values, Group group, int inde
 // JSON file form. ToJson keeps the schema's layout; FromJson refuses a wrong
 // version, an unknown key, a missing group or key, a wrong type or a value
 // out of range, naming the key.
-QJsonObject ToJson(const Profile& profile);
-Profile FromJson(const QJsonObject& json);
-// Bytes of a file; ProfileError when it is not a JSON object.
-Profile ParseProfile(const QByteArray& bytes);
+Json ToJson(const Profile& profile);
+Profile FromJson(const Json& json);
+// Bytes of a file; ProfileError when they are not JSON, hold no JSON object
+// or give a key twice in one object.
+Profile ParseProfile(std::string_view bytes);
+// The profile's file text.
+std::string ProfileText(const Profile& profile);
+
+// Command bytes as a profile or `set` gives them: "" or 1 to 14 pairs of
+// upper-case hex digits separated by single blanks. What is wrong with the
+// text, "" when nothing is.
+std::string HexBytesProblem(std::string_view text);
+
+// A key or value from outside as a message shows it: control characters
+// escaped (U+0000 as "\u0000"), and cut after `limit` characters.
+std::string Shown(std::string_view text, size_t limit = 64);
 
 // One step of a restore: a command with the name it is reported under.
 struct Step {
@@ -136,14 +151,14 @@ namespace ortiva::cli {
 // has them is judged with the whole profile), the value must fit its kind.
 struct Assignment {
     std::string key;    // flat key
-    QString group;      // "system", "devices", ...
+    std::string group;  // "system", "devices", ...
     int index = -1;     // record index for devices and monitoring, -1 otherwise
-    QString name;       // key inside the record
-    QJsonValue value;   // as it goes into the profile's JSON
+    std::string name;   // key inside the record
+    Json value;         // as it goes into the profile's JSON
 };
 Assignment ParseAssignment(const std::string& text);
 
 // The profile's JSON with the assignment applied.
-void Apply(QJsonObject& root, const Assignment& a);
+void Apply(Json& root, const Assignment& a);
 
 }  // namespace ortiva::cli

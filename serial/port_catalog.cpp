@@ -1,13 +1,5 @@
 #include "port_catalog.h"
 
-#include <QSerialPortInfo>
-
-#include <grp.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -18,6 +10,17 @@
 #include <map>
 #include <set>
 #include <sstream>
+
+#ifdef _WIN32
+#include <windows.h>
+#include <setupapi.h>
+#else
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+#endif
 
 namespace ortiva {
 
@@ -58,6 +61,232 @@ void FillBlank(std::string& field, const std::string& other)
 {
     if (field.empty()) field = other;
 }
+
+std::string PresentPortLines(const std::vector<PortRecord>& present, const std::string& tried)
+{
+    std::string lines;
+    for (const PortItem& item : PortListItems(present)) {
+        if (item.text == tried) continue;
+        lines += "\n    " + item.text;
+        const std::string firstLine = item.toolTip.substr(0, item.toolTip.find('\n'));
+        if (!firstLine.empty()) lines += "  " + firstLine;
+    }
+    if (lines.empty()) return "No other serial port was found on this computer.";
+    return "Serial ports present on this computer:" + lines;
+}
+
+}  // namespace
+
+std::vector<PortItem> PortListItems(const std::vector<PortRecord>& records)
+{
+    std::map<std::string, PortRecord, bool (*)(const std::string&, const std::string&)> byPath(NaturalLess);
+    for (const PortRecord& record : records) {
+        if (record.path.empty()) continue;
+        auto [at, added] = byPath.emplace(record.path, record);
+        if (!added) {
+            PortRecord& kept = at->second;
+            FillBlank(kept.description, record.description);
+            FillBlank(kept.manufacturer, record.manufacturer);
+            FillBlank(kept.serialNumber, record.serialNumber);
+            FillBlank(kept.byIdPath, record.byIdPath);
+        }
+    }
+    std::vector<PortItem> items;
+    items.reserve(byPath.size());
+    for (const auto& [path, record] : byPath) {
+        std::vector<std::string> lines;
+        if (!record.description.empty()) lines.push_back(record.description);
+        if (!record.manufacturer.empty()) lines.push_back("Manufacturer: " + record.manufacturer);
+        if (!record.serialNumber.empty()) lines.push_back("Serial number: " + record.serialNumber);
+        if (!record.byIdPath.empty()) lines.push_back(record.byIdPath);
+        std::string tip;
+        for (const std::string& line : lines) tip += (tip.empty() ? "" : "\n") + line;
+        items.push_back({path, tip});
+    }
+    return items;
+}
+
+#ifdef _WIN32
+
+// ---------------------------------------------------------------- Windows
+
+namespace {
+
+std::string Utf8(const wchar_t* text, size_t length)
+{
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(std::max(n, 0)), '\0');
+    if (n > 0) ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::string Utf8(const std::wstring& text) { return Utf8(text.data(), text.size()); }
+
+// A text property of a device as the device manager shows it; "" when it has none.
+std::string DeviceText(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property)
+{
+    wchar_t buffer[512] = {};
+    DWORD type = 0;
+    if (!::SetupDiGetDeviceRegistryPropertyW(set, &device, property, &type, reinterpret_cast<BYTE*>(buffer),
+                                             sizeof buffer - sizeof(wchar_t), nullptr) ||
+        type != REG_SZ)
+        return {};
+    return Utf8(std::wstring(buffer));
+}
+
+// The name the port is opened by ("COM3"), from the device's own settings.
+std::string PortName(HDEVINFO set, SP_DEVINFO_DATA& device)
+{
+    HKEY key = ::SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+    if (key == INVALID_HANDLE_VALUE) return {};
+    wchar_t name[64] = {};
+    DWORD size = sizeof name - sizeof(wchar_t);
+    DWORD type = 0;
+    const LONG got = ::RegQueryValueExW(key, L"PortName", nullptr, &type, reinterpret_cast<BYTE*>(name), &size);
+    ::RegCloseKey(key);
+    return got == ERROR_SUCCESS && type == REG_SZ ? Utf8(std::wstring(name)) : std::string();
+}
+
+// The serial number a USB device reports: the last part of its instance
+// name ("USB\\VID_0403&PID_6001\\A50285BI"), when that is not one Windows
+// made up (those hold a '&').
+std::string SerialNumber(HDEVINFO set, SP_DEVINFO_DATA& device)
+{
+    wchar_t id[512] = {};
+    if (!::SetupDiGetDeviceInstanceIdW(set, &device, id, 511, nullptr)) return {};
+    const std::wstring instance(id);
+    if (instance.rfind(L"USB\\", 0) != 0 && instance.rfind(L"FTDIBUS\\", 0) != 0) return {};
+    const std::wstring last = instance.substr(instance.find_last_of(L'\\') + 1);
+    return last.find(L'&') == std::wstring::npos ? Utf8(last) : std::string();
+}
+
+bool IsComName(const std::string& name)
+{
+    return name.size() > 3 && name.compare(0, 3, "COM") == 0 &&
+           std::all_of(name.begin() + 3, name.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
+}
+
+std::string ReasonOf(int systemError)
+{
+    char* text = nullptr;
+    const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                         FORMAT_MESSAGE_IGNORE_INSERTS,
+                                     nullptr, static_cast<DWORD>(systemError), 0, reinterpret_cast<char*>(&text), 0,
+                                     nullptr);
+    std::string reason = n && text ? std::string(text, n) : "error " + std::to_string(systemError);
+    if (text) ::LocalFree(text);
+    while (!reason.empty() && std::isspace(static_cast<unsigned char>(reason.back()))) reason.pop_back();
+    if (!reason.empty() && reason.back() == '.') reason.pop_back();
+    return reason + " (error " + std::to_string(systemError) + ")";
+}
+
+}  // namespace
+
+std::vector<PortRecord> PresentPorts()
+{
+    std::vector<PortRecord> records;
+    // The devices that offer the COM port interface: what the device manager
+    // lists under "Ports (COM & LPT)", USB adapters included.
+    static const GUID kComPortInterface = {0x86E0D1E0, 0x8089, 0x11D0, {0x9C, 0xE4, 0x08, 0x00, 0x3E, 0x30, 0x1F, 0x73}};
+    HDEVINFO set = ::SetupDiGetClassDevsW(&kComPortInterface, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    if (set != INVALID_HANDLE_VALUE) {
+        SP_DEVINFO_DATA device{};
+        device.cbSize = sizeof device;
+        for (DWORD i = 0; ::SetupDiEnumDeviceInfo(set, i, &device); ++i) {
+            PortRecord record;
+            record.path = PortName(set, device);
+            if (record.path.empty()) continue;
+            record.description = DeviceText(set, device, SPDRP_FRIENDLYNAME);
+            if (record.description.empty()) record.description = DeviceText(set, device, SPDRP_DEVICEDESC);
+            record.manufacturer = DeviceText(set, device, SPDRP_MFG);
+            record.serialNumber = SerialNumber(set, device);
+            records.push_back(std::move(record));
+        }
+        ::SetupDiDestroyDeviceInfoList(set);
+    }
+    auto add = [&](const std::string& name) {
+        if (IsComName(name) &&
+            std::none_of(records.begin(), records.end(), [&](const PortRecord& r) { return r.path == name; }))
+            records.push_back({name, {}, {}, {}, {}});
+    };
+    // The serial ports their drivers announced, with or without that interface.
+    HKEY serialComm = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &serialComm) ==
+        ERROR_SUCCESS) {
+        for (DWORD i = 0;; ++i) {
+            wchar_t valueName[256];
+            DWORD nameLength = 256;
+            wchar_t port[64] = {};
+            DWORD size = sizeof port - sizeof(wchar_t);
+            DWORD type = 0;
+            const LONG got = ::RegEnumValueW(serialComm, i, valueName, &nameLength, nullptr, &type,
+                                             reinterpret_cast<BYTE*>(port), &size);
+            if (got == ERROR_NO_MORE_ITEMS) break;
+            if (got == ERROR_SUCCESS && type == REG_SZ) add(Utf8(std::wstring(port)));
+        }
+        ::RegCloseKey(serialComm);
+    }
+    // COM names the system knows otherwise (a name that only links elsewhere).
+    std::vector<wchar_t> names(65536);
+    const DWORD n = ::QueryDosDeviceW(nullptr, names.data(), static_cast<DWORD>(names.size()));
+    for (const wchar_t* name = names.data(); n > 0 && *name != L'\0'; name += std::wcslen(name) + 1) {
+        add(Utf8(std::wstring(name)));
+    }
+    return records;
+}
+
+// Windows does not tell which program holds a port.
+std::vector<std::string> PortHolders(const std::string&) { return {}; }
+
+std::string OpenFailureAdvice(const std::string& path, int systemError)
+{
+    std::vector<PortRecord> present;
+    if (systemError == ERROR_FILE_NOT_FOUND || systemError == ERROR_PATH_NOT_FOUND ||
+        systemError == ERROR_GEN_FAILURE || systemError == ERROR_DEVICE_NOT_CONNECTED ||
+        systemError == ERROR_DEV_NOT_EXIST || systemError == ERROR_NOT_READY)
+        present = PresentPorts();
+    return OpenFailureAdvice(path, systemError, present);
+}
+
+std::string OpenFailureAdvice(const std::string& path, int systemError, const std::vector<PortRecord>& present)
+{
+    std::string advice = "Port: " + path;
+    if (systemError == 0) return advice;
+    advice += "\nReason: " + ReasonOf(systemError) + ".";
+    std::string what;
+    switch (systemError) {
+    case ERROR_ACCESS_DENIED:  // how Windows answers for a port another program has open
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_BUSY:
+        what = "Another program has the port open (Windows does not tell which one).\nClose it there, then try again.";
+        break;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        what = "This port does not exist on this computer. Is the adapter plugged in?\n" +
+               PresentPortLines(present, path);
+        break;
+    case ERROR_GEN_FAILURE:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_NOT_READY:
+        what = "No serial device answers behind this name.\n" + PresentPortLines(present, path);
+        break;
+    case ERROR_INVALID_FUNCTION:
+    case ERROR_NOT_SUPPORTED:
+        what = "This is not a serial port.";
+        break;
+    default:
+        break;
+    }
+    if (!what.empty()) advice += "\n" + what;
+    return advice;
+}
+
+#else
+
+// ---------------------------------------------------------------- POSIX
+
+namespace {
 
 std::string ReasonOf(int systemError)
 {
@@ -136,19 +365,6 @@ std::string PermissionAdvice(const std::string& path)
            "\nthen log out and back in.";
 }
 
-std::string PresentPortLines(const std::vector<PortRecord>& present, const std::string& tried)
-{
-    std::string lines;
-    for (const PortItem& item : PortListItems(present)) {
-        if (item.text == tried) continue;
-        lines += "\n    " + item.text;
-        const std::string firstLine = item.toolTip.substr(0, item.toolTip.find('\n'));
-        if (!firstLine.empty()) lines += "  " + firstLine;
-    }
-    if (lines.empty()) return "No other serial port was found on this computer.";
-    return "Serial ports present on this computer:" + lines;
-}
-
 std::string ProcessName(int pid)
 {
     std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
@@ -157,57 +373,56 @@ std::string ProcessName(int pid)
     return name.empty() ? "a program" : name;
 }
 
-}  // namespace
-
-std::vector<PortItem> PortListItems(const std::vector<PortRecord>& records)
+// The first line of a sysfs attribute; "" when there is none.
+std::string Attribute(const std::filesystem::path& file)
 {
-    std::map<std::string, PortRecord, bool (*)(const std::string&, const std::string&)> byPath(NaturalLess);
-    for (const PortRecord& record : records) {
-        if (record.path.empty()) continue;
-        auto [at, added] = byPath.emplace(record.path, record);
-        if (!added) {
-            PortRecord& kept = at->second;
-            FillBlank(kept.description, record.description);
-            FillBlank(kept.manufacturer, record.manufacturer);
-            FillBlank(kept.serialNumber, record.serialNumber);
-            FillBlank(kept.byIdPath, record.byIdPath);
-        }
-    }
-    std::vector<PortItem> items;
-    items.reserve(byPath.size());
-    for (const auto& [path, record] : byPath) {
-        std::vector<std::string> lines;
-        if (!record.description.empty()) lines.push_back(record.description);
-        if (!record.manufacturer.empty()) lines.push_back("Manufacturer: " + record.manufacturer);
-        if (!record.serialNumber.empty()) lines.push_back("Serial number: " + record.serialNumber);
-        if (!record.byIdPath.empty()) lines.push_back(record.byIdPath);
-        std::string tip;
-        for (const std::string& line : lines) tip += (tip.empty() ? "" : "\n") + line;
-        items.push_back({path, tip});
-    }
-    return items;
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back()))) line.pop_back();
+    return line;
 }
 
-std::vector<PortRecord> PresentPorts()
+}  // namespace
+
+std::vector<PortRecord> PresentPorts() { return PresentPortsIn("/sys", "/dev/serial/by-id"); }
+
+std::vector<PortRecord> PresentPortsIn(const std::string& sysfs, const std::string& byIdFolder)
 {
+    namespace fs = std::filesystem;
     // udev's stable names: each link under by-id points at its device node.
     std::map<std::string, std::string> byId;
     std::error_code error;
-    std::vector<std::filesystem::path> links;
-    for (const auto& entry : std::filesystem::directory_iterator("/dev/serial/by-id", error)) links.push_back(entry.path());
+    std::vector<fs::path> links;
+    for (const auto& entry : fs::directory_iterator(byIdFolder, error)) links.push_back(entry.path());
     std::sort(links.begin(), links.end());
     for (const auto& link : links) {
-        const auto target = std::filesystem::canonical(link, error);
+        const auto target = fs::canonical(link, error);
         if (!error) byId.emplace(target.string(), link.string());
     }
 
+    // The kernel's list of terminals: a serial line is one with a device
+    // behind it (virtual consoles and pseudo-terminals have none).
     std::vector<PortRecord> records;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+    const fs::path devices = fs::weakly_canonical(fs::path(sysfs) / "devices", error);
+    for (const auto& entry : fs::directory_iterator(fs::path(sysfs) / "class" / "tty", error)) {
+        const fs::path tty = entry.path();
+        std::error_code noDevice;
+        const fs::path device = fs::canonical(tty / "device", noDevice);
+        if (noDevice) continue;
+        // A UART slot the kernel keeps without hardware behind it reports
+        // port type 0 (unknown).
+        if (Attribute(tty / "type") == "0") continue;
         PortRecord record;
-        record.path = info.systemLocation().toStdString();
-        record.description = info.description().toStdString();
-        record.manufacturer = info.manufacturer().toStdString();
-        record.serialNumber = info.serialNumber().toStdString();
+        record.path = "/dev/" + tty.filename().string();
+        // A USB adapter: the USB device above the interface tells what it is.
+        for (fs::path up = device; !up.empty() && up != up.root_path() && up != devices; up = up.parent_path()) {
+            if (!fs::exists(up / "idVendor", noDevice)) continue;
+            record.description = Attribute(up / "product");
+            record.manufacturer = Attribute(up / "manufacturer");
+            record.serialNumber = Attribute(up / "serial");
+            break;
+        }
         if (const auto found = byId.find(record.path); found != byId.end()) record.byIdPath = found->second;
         records.push_back(std::move(record));
     }
@@ -313,5 +528,7 @@ std::string OpenFailureAdvice(const std::string& path, int systemError, const st
     if (!what.empty()) advice += "\n" + what;
     return advice;
 }
+
+#endif
 
 }  // namespace ortiva

@@ -1,19 +1,28 @@
 // ortiva-cli end to end: the program's commands run in-process against
 // simulated modules on pseudo-terminals, plus the key-to-frame mapping.
-#include <QCoreApplication>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#ifdef __linux__
+#include <sys/mount.h>
+#include <unistd.h>
+#endif
+
 #include "cli_app.h"
+#include "port_catalog.h"
 #include "profile.h"
 #include "sim_server.h"
 
@@ -36,12 +45,26 @@ std::string Slurp(std::FILE* f)
     return s;
 }
 
-Result RunTool(const QStringList& args)
+using Args = std::vector<std::string>;
+
+Args operator+(Args a, const Args& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+Args operator<<(Args a, std::string b)
+{
+    a.push_back(std::move(b));
+    return a;
+}
+
+Result RunTool(const Args& args)
 {
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
     Result r;
-    r.code = RunCli(QStringList{"ortiva-cli"} + args, out, err);
+    r.code = RunCli(Args{"ortiva-cli"} + args, out, err);
     r.out = Slurp(out);
     r.err = Slurp(err);
     return r;
@@ -58,9 +81,9 @@ struct Sim {
         server = std::make_unique<sim::SimServer>(o);
         server->Start();
     }
-    QStringList Line(const QString& baud = "9600") const
+    Args Line(const std::string& baud = "9600") const
     {
-        return {"-p", QString::fromStdString(server->SlavePath()), "-b", baud, "--silence", "20", "--timeout", "1000"};
+        return {"-p", server->SlavePath(), "-b", baud, "--silence", "20", "--timeout", "1000"};
     }
     void Options(const std::function<void(sim::SimOptions&)>& change)
     {
@@ -71,18 +94,30 @@ struct Sim {
     std::unique_ptr<sim::SimServer> server;
 };
 
-QJsonObject ReadJson(const QString& path)
+std::string ReadFile(const std::string& path)
 {
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
-    return QJsonDocument::fromJson(f.readAll()).object();
+    std::ifstream f(path, std::ios::binary);
+    EXPECT_TRUE(f.good()) << path;
+    std::ostringstream bytes;
+    bytes << f.rdbuf();
+    return bytes.str();
 }
 
-void WriteFile(const QString& path, const QByteArray& bytes)
+Json ReadJson(const std::string& path)
 {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
+    return Json::parse(ReadFile(path));
+}
+
+void WriteFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream f(path, std::ios::binary);
+    ASSERT_TRUE(f.good()) << path;
+    f << bytes;
+}
+
+std::string Text(const Json& j)
+{
+    return j.dump(4);
 }
 
 // Every setting away from its default, the module's own rate included.
@@ -108,10 +143,22 @@ void Customise(sim::Module& m)
     for (int s = 0; s < sim::kSlots; ++s) m.monitor_slots[s] = {s % 2 == 0, {0x10, static_cast<uint8_t>(s), 0xFF}};
 }
 
+// A folder of its own for each test, removed with it.
 class CliTest : public testing::Test {
 protected:
-    QTemporaryDir dir;
-    QString File(const char* name) const { return dir.filePath(name); }
+    CliTest()
+    {
+        std::random_device random;
+        dir = std::filesystem::temp_directory_path() / ("ortiva-cli-test-" + std::to_string(random()));
+        std::filesystem::create_directories(dir);
+    }
+    ~CliTest() override
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
+    }
+    std::string File(const char* name) const { return (dir / name).string(); }
+    std::filesystem::path dir;
 };
 
 // Back up a customised module, restore into one at defaults (which answers
@@ -135,18 +182,17 @@ TEST_F(CliTest, BackupRestoreBackupGivesTheSameProfile)
     const Result again = RunTool(b.Line("19200") << "backup" << File("b.json"));
     ASSERT_EQ(again.code, kExitDone) << again.err;
 
-    QJsonObject pa = ReadJson(File("a.json"));
-    QJsonObject pb = ReadJson(File("b.json"));
-    EXPECT_EQ(pa["devices"].toArray()[3].toObject()["meter_type"].toString(), "7)Siemens_MASS600");
-    EXPECT_FALSE(pa["devices"].toArray()[3].toObject().contains("read_command_1"));
-    EXPECT_EQ(pa["devices"].toArray()[2].toObject()["read_command_1"].toString(), "01 03 02");
-    for (QJsonObject* p : {&pa, &pb}) {
-        QJsonObject h = (*p)["header"].toObject();
-        EXPECT_FALSE(h.take("saved_at").toString().isEmpty());
-        (*p)["header"] = h;
+    Json pa = ReadJson(File("a.json"));
+    Json pb = ReadJson(File("b.json"));
+    EXPECT_EQ(pa["devices"][3]["meter_type"], "7)Siemens_MASS600");
+    EXPECT_FALSE(pa["devices"][3].contains("read_command_1"));
+    EXPECT_EQ(pa["devices"][2]["read_command_1"], "01 03 02");
+    for (Json* p : {&pa, &pb}) {
+        EXPECT_FALSE((*p)["header"]["saved_at"].get<std::string>().empty());
+        (*p)["header"].erase("saved_at");
     }
     EXPECT_EQ(pa, pb);
-    EXPECT_EQ(pa["format_version"].toInt(), kProfileFormatVersion);
+    EXPECT_EQ(pa["format_version"], kProfileFormatVersion);
 }
 
 // Silence and unreadable replies end in exit 3 with the query named, and an
@@ -178,9 +224,7 @@ TEST_F(CliTest, NoOrUnreadableReplyLeavesTheProfileUntouched)
         const Result r = RunTool(sim.Line() << "backup" << File("keep.json"));
         EXPECT_EQ(r.code, kExitNoReply);
         EXPECT_NE(r.err.find(row.message), std::string::npos) << r.err;
-        QFile f(File("keep.json"));
-        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-        EXPECT_EQ(f.readAll(), "old contents");
+        EXPECT_EQ(ReadFile(File("keep.json")), "old contents");
     }
 }
 
@@ -189,40 +233,57 @@ TEST_F(CliTest, MalformedProfilesAreRefusedBeforeAnythingIsSent)
 {
     Sim sim;
     ASSERT_EQ(RunTool(sim.Line() << "backup" << File("good.json")).code, kExitDone);
-    const QJsonObject good = ReadJson(File("good.json"));
+    const Json good = ReadJson(File("good.json"));
     const size_t before = sim.server->RequestsHandled();
 
-    auto with = [&](const std::function<void(QJsonObject&)>& change) {
-        QJsonObject p = good;
+    auto with = [&](const std::function<void(Json&)>& change) {
+        Json p = good;
         change(p);
-        return QJsonDocument(p).toJson();
+        return Text(p);
     };
-    auto device = [](QJsonObject& p, int d, const char* key, QJsonValue v) {
-        QJsonArray list = p["devices"].toArray();
-        QJsonObject rec = list[d].toObject();
-        rec[key] = v;
-        list[d] = rec;
-        p["devices"] = list;
+    auto device = [&](int d, const char* key, Json v) {
+        return with([&](Json& p) { p["devices"][d][key] = v; });
+    };
+    auto pairs = [](int n) {
+        std::string t = "01";
+        for (int i = 1; i < n; ++i) t += " 01";
+        return t;
+    };
+    // A key given twice: the good profile's text with `"key": value, ` put
+    // before the key's first place after `after`.
+    auto twice = [&](const std::string& key, const std::string& value, const std::string& after) {
+        std::string t = Text(good);
+        const size_t at = t.find("\"" + key + "\"", t.find(after));
+        return t.insert(at, "\"" + key + "\": " + value + ", ");
     };
     struct Row {
         const char* name;
-        QByteArray bytes;
+        std::string bytes;
         const char* message;
     } rows[] = {
         {"bad JSON", "{\"format_version\": 1,", "not JSON"},
-        {"wrong version", with([](QJsonObject& p) { p["format_version"] = 2; }), "format_version: 2 is not 1"},
-        {"unknown key", with([](QJsonObject& p) {
-             QJsonObject s = p["system"].toObject();
-             s["modbus_slave_adress"] = 3;
-             p["system"] = s;
-         }), "system.modbus_slave_adress: unknown key"},
-        {"missing group", with([](QJsonObject& p) { p.remove("monitoring"); }), "monitoring: missing group"},
-        {"out of range", with([&](QJsonObject& p) { device(p, 2, "buffer_clear_time", 1000); }),
-         "devices[2].buffer_clear_time: 1000 is outside 0 to 999"},
-        {"not an item", with([&](QJsonObject& p) { device(p, 4, "preamble_length", 10); }),
-         "devices[4].preamble_length: 10 is not one of its items"},
-        {"bad command bytes", with([&](QJsonObject& p) { device(p, 1, "read_command_2", "0G 11"); }),
+        {"a number beyond a double", "{\"format_version\": 1e400}", "not JSON: number overflow"},
+        {"wrong version", with([](Json& p) { p["format_version"] = 2; }), "format_version: 2 is not 1"},
+        {"unknown key", with([](Json& p) { p["system"]["modbus_slave_adress"] = 3; }),
+         "system.modbus_slave_adress: unknown key"},
+        {"missing group", with([](Json& p) { p.erase("monitoring"); }), "monitoring: missing group"},
+        {"out of range", device(2, "buffer_clear_time", 1000), "devices[2].buffer_clear_time: 1000 is outside 0 to 999"},
+        {"not an item", device(4, "preamble_length", 10), "devices[4].preamble_length: 10 is not one of its items"},
+        {"bad command bytes", device(1, "read_command_2", "0G 11"),
          "devices[1].read_command_2: '0G 11' is refused: Data eeore!"},
+        // Command bytes the frame would shorten, or read otherwise than written.
+        {"15 command bytes", device(0, "read_command_1", pairs(15)), "devices[0].read_command_1: '01 01 01"},
+        {"16 command bytes", with([&](Json& p) { p["monitoring"][1]["command"] = pairs(16); }),
+         "monitoring[2].command: '01 01 01 01 01 01 01 01 01 01 01 01 01 01 01 01' is refused: 16 bytes, at most 14"},
+        {"20000 command bytes", device(2, "read_command_2", pairs(20000)), "is refused: 20000 bytes, at most 14"},
+        {"a half byte", device(0, "read_command_1", "01 0"), "devices[0].read_command_1: '01 0' is refused: half a byte"},
+        {"two bytes unseparated", device(0, "read_command_1", "2323"), "'2323' is more than one byte"},
+        {"a repeated key", twice("modbus_slave_address", "5", "\"system\""), "system.modbus_slave_address: given twice"},
+        {"a repeated key in a slot", twice("enabled", "true", "\"monitoring\""), "monitoring[1].enabled: given twice"},
+        // Control characters are shown, not cut at.
+        {"U+0000 in a key", with([](Json& p) { p["system"][std::string("\0x", 2)] = 1; }),
+         "system.\\u0000x: unknown key"},
+        {"U+0000 in a value", device(1, "meter_type", std::string("7)\0", 3)), "'7)\\u0000' is not one of its items"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -239,18 +300,73 @@ TEST_F(CliTest, MalformedProfilesAreRefusedBeforeAnythingIsSent)
     EXPECT_EQ(sim.server->RequestsHandled(), before);
 }
 
+// The line going away mid-backup ends the run at once (the reply timeout is
+// a minute here), with exit 2 and the step named; the old profile stays.
+TEST_F(CliTest, ALineLostMidBackupEndsTheRunAtOnce)
+{
+    Sim sim;
+    WriteFile(File("keep.json"), "old contents");
+    std::thread pull([&] {
+        if (sim.server->WaitForRequests(3, std::chrono::seconds(20))) sim.server->Stop();
+    });
+    const Result r = RunTool(sim.Line() << "--timeout" << "60000" << "backup" << File("keep.json"));
+    pull.join();
+    EXPECT_EQ(r.code, kExitPort);
+    EXPECT_NE(r.err.find("the serial port " + sim.server->SlavePath() + " was disconnected during the query of"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(ReadFile(File("keep.json")), "old contents");
+}
+
+// A backup onto a full file system: exit 1 with the system's reason and the
+// path, the old profile byte for byte as it was, no temporary file left.
+TEST_F(CliTest, ABackupOntoAFullDiskKeepsTheOldProfile)
+{
+#ifdef __linux__
+    const std::filesystem::path small = dir / "small";
+    std::filesystem::create_directories(small);
+    if (::geteuid() != 0) GTEST_SKIP() << "mounting a 16 KB tmpfs needs root";
+    if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=16k") != 0)
+        GTEST_SKIP() << "a 16 KB tmpfs could not be mounted: " << std::strerror(errno);
+    struct Unmount {
+        std::string path;
+        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+    } unmount{small.string()};
+
+    Sim sim;
+    const std::string profile = (small / "p.json").string();
+    ASSERT_EQ(RunTool(sim.Line() << "backup" << profile).code, kExitDone);
+    const std::string old = ReadFile(profile);
+    sim.server->WithModule([](sim::Module& m) { Customise(m); });
+    {
+        std::ofstream filler(small / "filler", std::ios::binary);
+        const std::string block(512, '\0');
+        while (filler.write(block.data(), static_cast<std::streamsize>(block.size())) && filler.flush()) {
+        }
+    }
+    const Result r = RunTool(sim.Line() << "backup" << profile);
+    EXPECT_EQ(r.code, kExitUsage);
+    EXPECT_NE(r.err.find(profile + ": No space left on device"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadFile(profile), old);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(small)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"filler", "p.json"}));
+#else
+    GTEST_SKIP() << "a small file system is mounted on Linux only";
+#endif
+}
+
 // A write the module refuses stops the restore there, naming the step;
 // nothing after it is sent.
 TEST_F(CliTest, RestoreStopsAtARefusedWrite)
 {
     Sim sim;
     ASSERT_EQ(RunTool(sim.Line() << "backup" << File("p.json")).code, kExitDone);
-    QJsonObject p = ReadJson(File("p.json"));
-    QJsonObject system = p["system"].toObject();
-    system["modbus_slave_address"] = 300;  // the tool's field carries it, the module takes 0 to 247
-    system["rs485b_baud"] = 1200;
-    p["system"] = system;
-    WriteFile(File("p.json"), QJsonDocument(p).toJson());
+    Json p = ReadJson(File("p.json"));
+    p["system"]["modbus_slave_address"] = 300;  // the tool's field carries it, the module takes 0 to 247
+    p["system"]["rs485b_baud"] = 1200;
+    WriteFile(File("p.json"), Text(p));
 
     const Result r = RunTool(sim.Line() << "restore" << File("p.json"));
     EXPECT_EQ(r.code, kExitMismatch);
@@ -298,16 +414,58 @@ TEST_F(CliTest, HartVariablesThroughTheModule)
     Sim sim;
     const Result r = RunTool(sim.Line() << "hart" << "variables");
     ASSERT_EQ(r.code, kExitDone) << r.err;
-    const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
+    const Json o = Json::parse(r.out);
     sim.server->WithModule([&](sim::Module& m) {
-        EXPECT_EQ(o["manufacturer_id"].toInt(), m.hart.manufacturer_id);
-        ASSERT_EQ(o["variables"].toArray().size(), 4);
-        EXPECT_EQ(o["variables"].toArray()[0].toObject()["value"].toString().toDouble(), m.hart.variables[0].value);
-        EXPECT_EQ(o["variables"].toArray()[0].toObject()["unit_code"].toInt(), m.hart.variables[0].unit);
+        EXPECT_EQ(o["manufacturer_id"], m.hart.manufacturer_id);
+        ASSERT_EQ(o["variables"].size(), 4u);
+        EXPECT_EQ(std::stod(o["variables"][0]["value"].get<std::string>()), m.hart.variables[0].value);
+        EXPECT_EQ(o["variables"][0]["unit_code"], m.hart.variables[0].unit);
     });
     // Outside transparent mode nothing passes to the instrument.
     sim.server->WithModule([](sim::Module& m) { m.system.mode = 1; });
     EXPECT_EQ(RunTool(sim.Line() << "hart" << "identify").code, kExitNoReply);
+}
+
+// The kernel's terminal list as the port catalogue reads it: only terminals
+// with a device, not a UART slot without hardware (port type 0), and a USB
+// adapter described by its USB device.
+TEST(PortCatalog, SysfsGivesTheSerialLinesAndWhatTheUsbAdaptersAre)
+{
+#ifndef _WIN32
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / ("ortiva-sysfs-" + std::to_string(std::random_device{}()));
+    auto file = [](const fs::path& path, const std::string& text) {
+        fs::create_directories(path.parent_path());
+        std::ofstream(path) << text << "\n";
+    };
+    auto tty = [&](const std::string& name, const std::string& device, const std::string& type) {
+        const fs::path at = root / "class/tty" / name;
+        fs::create_directories(at);
+        if (!device.empty()) {
+            fs::create_directories(root / device);
+            fs::create_directory_symlink(root / device, at / "device");
+        }
+        if (!type.empty()) file(at / "type", type);
+    };
+    const std::string usb = "devices/pci0000:00/usb1/1-2";
+    file(root / usb / "idVendor", "0403");
+    file(root / usb / "product", "FT232R USB UART");
+    file(root / usb / "manufacturer", "FTDI");
+    file(root / usb / "serial", "A50285BI");
+    tty("ttyUSB0", usb + "/1-2:1.0/ttyUSB0", "");
+    tty("ttyS0", "devices/pnp0/00:01", "4");
+    tty("ttyS1", "devices/platform/serial8250", "0");
+    tty("tty0", "", "");
+
+    std::vector<std::string> found;
+    for (const PortRecord& r : PresentPortsIn(root.string(), (root / "no-by-id").string()))
+        found.push_back(r.path + "|" + r.description + "|" + r.manufacturer + "|" + r.serialNumber + "|" + r.byIdPath);
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, (std::vector<std::string>{"/dev/ttyS0||||", "/dev/ttyUSB0|FT232R USB UART|FTDI|A50285BI|"}));
+    fs::remove_all(root);
+#else
+    GTEST_SKIP() << "sysfs is Linux's";
+#endif
 }
 
 // The key table against the frames the window's builders make of it.
@@ -316,7 +474,7 @@ TEST(ProfileKeys, ValuesBecomeTheWindowsFrames)
     Sim sim;
     Result r = RunTool(sim.Line() << "query" << "all");
     ASSERT_EQ(r.code, kExitDone) << r.err;
-    const QJsonObject base = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
+    const Json base = Json::parse(r.out);
     struct Row {
         const char* assignment;
         const char* step;
@@ -339,7 +497,7 @@ TEST(ProfileKeys, ValuesBecomeTheWindowsFrames)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.assignment);
-        QJsonObject p = base;
+        Json p = base;
         Apply(p, ParseAssignment(row.assignment));
         std::string frame;
         for (const Step& s : RestoreSteps(FromJson(p), 'a'))
@@ -353,7 +511,6 @@ TEST(ProfileKeys, ValuesBecomeTheWindowsFrames)
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
