@@ -1,10 +1,12 @@
 // Link control and the exchange engine: open/close, the two system queries,
 // the send sequence, the receive path and the three timers.
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QThread>
@@ -17,6 +19,7 @@
 #include "hart_decoders.h"
 #include "device_decoder.h"
 #include "hex_text.h"
+#include "line_memory.h"
 #include "messages.h"
 #include "monitoring.h"
 #include "one_shot_timer.h"
@@ -111,6 +114,75 @@ void TForm1::Button1Click()
     Exchange.PortOpen = true;
     Button1->setText(QStringLiteral("Close"));
     Button6->setEnabled(true);
+
+    // What opened is what the next start offers; a port that was being
+    // watched for is here now.
+    SaveRememberedLine({SPREALCOM->currentText(), ComboBox11->currentText(), ComboBox10->currentText(),
+                        CheckBox1->isChecked(), CheckBox2->isChecked()});
+    PortWatcher->Stop();
+    DismissReconnectOffer();
+    openedById_ = PortWatch::ByIdNameOf(TextOfBytes(DevicePathFor(Comm1->CommName())));
+}
+
+void TForm1::RestoreRememberedLine()
+{
+    const std::optional<RememberedLine> line = LoadRememberedLine();
+    if (!line) return;
+    const auto put = [](QComboBox* box, const QString& text) {
+        if (text.isEmpty()) return;
+        const int index = box->findText(text, Qt::MatchExactly);
+        box->setCurrentIndex(index);
+        if (index < 0) box->setEditText(text);
+    };
+    put(SPREALCOM, line->port);
+    put(ComboBox11, line->baud);
+    put(ComboBox10, line->parity);
+    CheckBox1->setChecked(line->rts);
+    CheckBox2->setChecked(line->dtr);
+}
+
+void TForm1::PortBack(const QString& path)
+{
+    if (Exchange.PortOpen) return;
+    const QString typed = SPREALCOM->currentText();
+    // The same device under a new node (an adapter's by-id name moved on):
+    // the new node is the one to open.
+    const bool moved = TextOfBytes(DevicePathFor(BytesOfText(typed))) != path && !QFileInfo(typed).exists();
+    const QString name = moved ? path : typed;
+    const auto open = [this, moved, path] {
+        if (Exchange.PortOpen) return;
+        if (moved) SPREALCOM->setEditText(path);
+        Guarded([&] { Button1Click(); });
+    };
+    if (ReopenAutomatically()) {
+        open();
+        return;
+    }
+    DismissReconnectOffer();
+    auto* box = new QMessageBox(QMessageBox::Question, QString::fromLatin1(kApplicationTitle),
+                                QStringLiteral("The serial port %1 is back. Open it?").arg(name),
+                                QMessageBox::Yes | QMessageBox::No, this);
+    box->setObjectName(QStringLiteral("ReconnectOffer"));
+    box->setCheckBox(new QCheckBox(QStringLiteral("Reopen automatically from now on")));
+    box->setWindowModality(Qt::NonModal);
+    box->setAttribute(Qt::WA_ShowWithoutActivating);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::finished, this, [this, box, open](int result) {
+        if (ReconnectOffer == box) ReconnectOffer = nullptr;
+        if (result != QMessageBox::Yes) return;
+        if (box->checkBox()->isChecked()) SetReopenAutomatically(true);
+        open();
+    });
+    ReconnectOffer = box;
+    box->show();
+}
+
+void TForm1::DismissReconnectOffer()
+{
+    if (!ReconnectOffer) return;
+    QMessageBox* box = ReconnectOffer;
+    ReconnectOffer = nullptr;
+    box->close();
 }
 
 void TForm1::Comm1RequestHangup(QObject*)
@@ -122,6 +194,9 @@ void TForm1::Comm1RequestHangup(QObject*)
     Button1->setText(QStringLiteral("Open"));
     Button6->setEnabled(false);
     Comm1->ClosePort();
+    // Watched before the message, which waits for the operator: the port may
+    // come back meanwhile.
+    PortWatcher->Watch(TextOfBytes(DevicePathFor(Comm1->CommName())), openedById_);
     ShowInformation(QStringLiteral("The serial port %1 was disconnected.").arg(TextOfBytes(Comm1->CommName())));
 }
 

@@ -66,6 +66,10 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent)
     FitToScreen();
 
     FormCreate();
+
+    PortWatcher = new ortiva::PortWatch(this);
+    connect(PortWatcher, &ortiva::PortWatch::Back, this, [this](const QString& path) { Guarded([&] { PortBack(path); }); });
+    RestoreRememberedLine();
 }
 
 TForm1::~TForm1()

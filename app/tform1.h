@@ -18,12 +18,14 @@
 #include "form_fields.h"
 #include "hart_frames.h"
 #include "port_catalog.h"
+#include "port_watch.h"
 
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMessageBox;
 class QPlainTextEdit;
 class QPushButton;
 class QScrollArea;
@@ -50,6 +52,10 @@ public:
     // Holds everything the window shows and scrolls it when the screen is too
     // small for the layout.
     QScrollArea* ClientArea = nullptr;
+    // Watches for a lost port to come back, and the offer to open it again
+    // (objectName "ReconnectOffer"; null while none is shown).
+    ortiva::PortWatch* PortWatcher = nullptr;
+    QMessageBox* ReconnectOffer = nullptr;
 
     // ---- Header ------------------------------------------------------------
     QLabel* Image1;
@@ -357,6 +363,12 @@ public:
     // "COM1" to "COM12", then the devices present; keeps what the operator
     // typed or chose.
     void RefreshPortList();
+    // The line of the last successful opening, put back at start (the
+    // window's defaults stand when nothing is remembered). Nothing is opened.
+    void RestoreRememberedLine();
+    // A lost port is there again: offered for opening (without taking the
+    // focus), or opened at once when the operator chose that before.
+    void PortBack(const QString& path);
     void Timer2Timer();
     void Timer3Timer();
     void Timer4Timer();
@@ -438,6 +450,9 @@ private:
     void FitToScreen();
     void showEvent(QShowEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    void DismissReconnectOffer();
     bool placed_ = false;
     bool placedInFrame_ = false;
+    // The /dev/serial/by-id name of the port as it was opened ("" for none).
+    QString openedById_;
 };

@@ -43,6 +43,10 @@ constexpr const char* kHelp =
     "  --reorder            device replies: sections in reverse order\n"
     "  --check-rate         ignore requests unless the line is set to the module's\n"
     "                       RS232/RS485A baud rate\n"
+    "  --pace               spend each byte's wire time at the line's baud rate\n"
+    "                       (requests end after 3.5 characters of silence)\n"
+    "  --steady             publish fixed readings (by default they follow a slow\n"
+    "                       waveform per device, so that a trend shows something)\n"
     "  --verbose            log requests and replies to standard error\n"
     "  --help               show this text and exit\n";
 
@@ -70,6 +74,7 @@ int main(int argc, char** argv)
     using namespace ortiva::sim;
     SimOptions options;
     std::optional<std::string> link;
+    bool steady = false;
 
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -123,12 +128,18 @@ int main(int argc, char** argv)
             options.module.reorder = flag();
         } else if (arg == "--check-rate") {
             options.line.check_rate = flag();
+        } else if (arg == "--pace") {
+            options.line.pace = flag();
+        } else if (arg == "--steady") {
+            steady = flag();
         } else if (arg == "--verbose") {
             options.line.verbose = flag();
         } else {
             Usage("unknown option '" + arg + "'");
         }
     }
+
+    options.module.moving = !steady;
 
     // The signals are taken by sigwait below; the server thread inherits the mask.
     sigset_t signals;

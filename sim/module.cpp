@@ -1,6 +1,10 @@
 #include "module.h"
 
 #include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdlib>
+#include <numbers>
 
 namespace ortiva::sim {
 namespace {
@@ -108,10 +112,46 @@ uint16_t Module::HoldingRegister(int index) const
 {
     if (index < 0 || index >= kRegisters)
         return 0;
-    const auto& dev = devices[index / kRegistersPerDevice];
+    const int d = index / kRegistersPerDevice;
     const int within = index % kRegistersPerDevice;
-    const auto b = FloatBytes(dev.readings[within / 2]);
-    return within % 2 == 0 ? static_cast<uint16_t>(b[0] << 8 | b[1]) : static_cast<uint16_t>(b[2] << 8 | b[3]);
+    const int q = within / 2;
+    const int format = devices[d].formats[q];
+    const double value = Published(d, q);
+    uint32_t bits = 0;
+    if (format <= 1) {
+        bits = std::bit_cast<uint32_t>(static_cast<float>(value));
+    } else {
+        const double v = std::round(format == 4 ? std::fabs(value) : value);
+        bits = std::isnan(v) || v <= 0 ? 0 : v >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<uint32_t>(v);
+    }
+    const auto high = static_cast<uint16_t>(bits >> 16);
+    const auto low = static_cast<uint16_t>(bits & 0xFFFF);
+    const bool swapped = format == 1 || format == 3 || format == 4;  // FF2 FF1 first
+    const bool first = within % 2 == 0;
+    return first != swapped ? high : low;
+}
+
+double Module::Published(int d, int q) const
+{
+    double v = devices[d].readings[q];
+    if (options.moving) {
+        // A slow sine per device and quantity: 10 % of the reading (at least
+        // 0.5), periods of 40 to 80 s, phases apart, so a trend shows each one.
+        const double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+        const double period = 40.0 + 10.0 * d;
+        const double amplitude = std::max(std::fabs(v) * 0.1, 0.5);
+        v += amplitude * std::sin(2 * std::numbers::pi * t / period + 1.3 * q);
+    }
+    if (q == 1) {
+        const double coefficient = std::strtod(coefficients.variable1.c_str(), nullptr);
+        switch (coefficients.mode) {
+        case 1: v *= 3600.0; break;
+        case 2: v *= coefficient; break;
+        case 3: v = std::round(v * coefficient * 100.0); break;
+        default: break;
+        }
+    }
+    return v;
 }
 
 Bytes Module::Handle(std::span<const uint8_t> request)

@@ -18,6 +18,7 @@
 #include "wire.h"
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -90,6 +91,7 @@ struct ModuleOptions {
     bool late_sections = false;  // QQd: the sections after DFO start beyond character 255
     int meter_type = -1;         // QQd: report this meter type (0..99) instead of the stored one
     bool reorder = false;        // QQd: sections in reverse order
+    bool moving = false;         // published readings follow a slow waveform (else steady)
     HartReplyOptions hart;
 };
 
@@ -112,9 +114,18 @@ public:
     void RestoreDefaults();
 
     // Holding register 4xxxx at 0-based `index` (0 is 40001): device index/10,
-    // then the loop current and variables 1..4 as IEEE 754 singles, two
-    // registers each, the first register holding the high word.
+    // then the loop current and variables 1..4, two registers each, in the
+    // device's output formats: 0 IEEE 754 FF4 FF3 FF2 FF1, 1 IEEE 754 FF2 FF1
+    // FF4 FF3, 2 Uint32 FF4 FF3 FF2 FF1, 3 Uint32 FF2 FF1 FF4 FF3, 4 the
+    // magnitude as Uint32 FF2 FF1 FF4 FF3 (FF4 most significant; registers
+    // high byte first). Integers are rounded, negative ones sent as 0.
     uint16_t HoldingRegister(int index) const;
+
+    // What device `d` publishes for quantity `q` (0 the loop current, 1..4 the
+    // variables) now: its reading, moved by the waveform when options.moving,
+    // and for variable 1 scaled by the coefficient mode (1: x3600, m3/s to
+    // m3/h; 2: x the coefficient; 3: x the coefficient x 100, rounded).
+    double Published(int d, int q) const;
 
     std::string firmware = "V6.02";
     SystemSettings system;
@@ -135,6 +146,8 @@ private:
     std::string SystemReply() const;
     std::string DeviceReply(int d) const;
     std::string SlotReply(int s) const;
+
+    std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
 };
 
 }  // namespace ortiva::sim

@@ -207,6 +207,11 @@ void SimServer::Run()
         {
             std::lock_guard lock(mutex_);
             gap = std::max(options_.line.frame_gap_ms, 1);
+            if (options_.line.pace) {
+                // MODBUS RTU's end of frame: 3.5 characters of silence.
+                const auto three_and_half = std::chrono::ceil<std::chrono::milliseconds>(CharacterTime() * 7 / 2);
+                gap = std::max(static_cast<int>(three_and_half.count()), 1);
+            }
         }
         pollfd fds[2] = {{master_fd_, POLLIN, 0}, {wake_fd_, POLLIN, 0}};
         const int rc = ::poll(fds, 2, pending.empty() ? kIdleTickMs : gap);
@@ -246,6 +251,24 @@ void SimServer::Run()
     }
 }
 
+// One character's wire time at the rate the client set on the line: a start
+// bit, 8 data bits, the module's parity bit if it has one, a stop bit.
+std::chrono::nanoseconds SimServer::CharacterTime() const
+{
+    static constexpr struct { speed_t code; long rate; } kRates[] = {
+        {B1200, 1200}, {B2400, 2400}, {B4800, 4800}, {B9600, 9600}, {B19200, 19200},
+        {B38400, 38400}, {B57600, 57600}, {B115200, 115200}, {B230400, 230400}};
+    long rate = 9600;
+    termios tio{};
+    if (::tcgetattr(slave_fd_, &tio) == 0) {
+        for (const auto& r : kRates)
+            if (::cfgetospeed(&tio) == r.code)
+                rate = r.rate;
+    }
+    const long bits = module_.system.parity_a != 0 ? 11 : 10;
+    return std::chrono::nanoseconds(bits * 1'000'000'000L / rate);
+}
+
 // The line's rate as the client set it against the module's own side A rate.
 // (A pseudo-terminal keeps no parity, so only the rate can be compared.)
 bool SimServer::LineMatches(const SystemSettings& system) const
@@ -261,11 +284,19 @@ void SimServer::Serve(const Bytes& request)
 {
     LineOptions line;
     Bytes reply;
+    std::chrono::nanoseconds character{0};
+    const auto arrived = std::chrono::steady_clock::now();
     {
         std::lock_guard lock(mutex_);
         line = options_.line;
         if (!line.check_rate || LineMatches(module_.system))
             reply = module_.Handle(request);
+        if (line.pace)
+            character = CharacterTime();
+    }
+    if (line.pace) {
+        // The request's own bytes took this long to arrive on a real line.
+        std::this_thread::sleep_until(arrived + character * static_cast<long>(request.size()));
     }
     if (line.verbose)
         Log("<-", request);
@@ -274,11 +305,11 @@ void SimServer::Serve(const Bytes& request)
         if (Pause(line.delay_ms)) {
             if (line.split_ms >= 0) {
                 const auto half = static_cast<std::ptrdiff_t>(std::max<size_t>(out.size() / 2, 1));
-                WriteAll(Bytes(out.begin(), out.begin() + half));
+                WriteAll(Bytes(out.begin(), out.begin() + half), character);
                 if (Pause(line.split_ms))
-                    WriteAll(Bytes(out.begin() + half, out.end()));
+                    WriteAll(Bytes(out.begin() + half, out.end()), character);
             } else {
-                WriteAll(out);
+                WriteAll(out, character);
             }
             if (line.verbose)
                 Log("->", out);
@@ -293,11 +324,19 @@ void SimServer::Serve(const Bytes& request)
     cv_.notify_all();
 }
 
-void SimServer::WriteAll(const Bytes& bytes)
+void SimServer::WriteAll(const Bytes& bytes, std::chrono::nanoseconds character)
 {
+    const auto start = std::chrono::steady_clock::now();
     size_t done = 0;
     while (done < bytes.size() && !stopping_) {
-        const ssize_t n = ::write(master_fd_, bytes.data() + done, bytes.size() - done);
+        size_t chunk = bytes.size() - done;
+        if (character.count() > 0) {
+            // Paced: each byte leaves once the ones before it have had their
+            // wire time.
+            std::this_thread::sleep_until(start + character * static_cast<long>(done));
+            chunk = 1;
+        }
+        const ssize_t n = ::write(master_fd_, bytes.data() + done, chunk);
         if (n > 0) {
             done += static_cast<size_t>(n);
             continue;

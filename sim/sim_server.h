@@ -27,6 +27,10 @@ struct LineOptions {
     bool verbose = false;     // requests and replies logged to stderr
     bool check_rate = false;  // requests count only when the line is set to the module's
                               // RS232/RS485A rate (a real line garbles them otherwise)
+    bool pace = false;        // every byte costs its wire time at the line's rate: a
+                              // request ends after 3.5 characters of silence (not
+                              // frame_gap_ms), the reply waits for the request's own
+                              // wire time and goes out byte by byte at the rate
 };
 
 struct SimOptions {
@@ -83,7 +87,9 @@ private:
     void Run();
     void Serve(const Bytes& request);
     bool Pause(int ms);
-    void WriteAll(const Bytes& bytes);
+    // Unpaced when `character` is zero.
+    void WriteAll(const Bytes& bytes, std::chrono::nanoseconds character = {});
+    std::chrono::nanoseconds CharacterTime() const;
     void ClearExclusive();
     bool LineMatches(const SystemSettings& system) const;
 

@@ -21,6 +21,7 @@
 #include <QTextStream>
 
 #include "messages.h"
+#include "private_settings.h"
 #include "tform1.h"
 
 int main(int argc, char* argv[])

@@ -22,6 +22,7 @@
 
 #include <memory>
 
+#include "private_settings.h"
 #include "messages.h"
 #include "one_shot_timer.h"
 #include "tcomm.h"

@@ -10,12 +10,14 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QTest>
 
 #include <functional>
 #include <memory>
 
 #include "messages.h"
+#include "../app/private_settings.h"
 #include "one_shot_timer.h"
 #include "sim_server.h"
 #include "tform1.h"
@@ -62,6 +64,12 @@ public:
 
     // Lets queued chunks and ticks run for a while (nominal ms).
     static void Settle(int nominalMs = 1000) { QTest::qWait(int(nominalMs * kTimeScale)); }
+
+    // Drops what the window remembers (the line, reopening by itself).
+    static void ForgetRemembered()
+    {
+        QSettings(QStringLiteral("Ortiva"), QStringLiteral("Ortiva Parameter Configuration")).clear();
+    }
 
     QString ReceiveBuffer() const { return form->Memo10->toPlainText(); }
     QString SendBuffer() const { return form->Edit8->text(); }

@@ -2,6 +2,7 @@
 // a line that goes away, tool against the simulated module.
 #include <QCheckBox>
 #include <QLabel>
+#include <QMessageBox>
 
 #include "tcomm.h"
 
@@ -218,17 +219,70 @@ private slots:
             QCOMPARE(b.messages.texts(), QStringList{lost});
 
             // The module comes back on the same path and answers from now on.
+            // The window offers to open it again; the first time the operator
+            // opens it by hand (the offer goes), the second time takes the
+            // offer and asks for it to happen by itself from now on.
             b.sim.SetOptions({});
             b.sim.Start();
             b.sim.MakeLink(link.toStdString());
+            QVERIFY2(Bench::WaitFor([&] { return b.form->ReconnectOffer != nullptr; }), when);
+            QCOMPARE(b.form->ReconnectOffer->text(), QStringLiteral("The serial port %1 is back. Open it?").arg(link));
+            QVERIFY2(!b.form->Comm1->IsOpen(), when);
             b.messages.clear();
-            b.form->Button1->click();
+            if (pending) {
+                b.form->Button1->click();
+                QVERIFY(b.form->ReconnectOffer == nullptr);
+            } else {
+                b.form->ReconnectOffer->checkBox()->setChecked(true);
+                b.form->ReconnectOffer->button(QMessageBox::Yes)->click();
+                QVERIFY(b.form->ReconnectOffer == nullptr);
+            }
             QCOMPARE(b.form->Button1->text(), QStringLiteral("Close"));
             QVERIFY2(b.form->Button6->isEnabled(), when);
             b.form->Button6->click();
             QVERIFY2(Bench::WaitFor([&] { return b.ReceiveBuffer().contains(QLatin1String("QV:")); }), when);
             QVERIFY2(b.messages.texts().isEmpty(), when);
         }
+
+        // Asked for once, the port is opened again as soon as it is back.
+        b.messages.clear();
+        b.sim.Stop();
+        QVERIFY(b.WaitForMessage(lost));
+        b.sim.Start();
+        b.sim.MakeLink(link.toStdString());
+        QVERIFY(Bench::WaitFor([&] { return b.form->Exchange.PortOpen; }));
+        QVERIFY(b.form->ReconnectOffer == nullptr);
+        QCOMPARE(b.form->Button1->text(), QStringLiteral("Close"));
+        Bench::ForgetRemembered();
+    }
+
+    // The line of the last opening is put back at the next start, and not
+    // opened; with nothing remembered the window's own defaults stand.
+    void lineIsRememberedBetweenStarts()
+    {
+        Bench b;
+        Bench::ForgetRemembered();
+        b.form = std::make_unique<TForm1>();
+        const QString defaults[] = {b.form->SPREALCOM->currentText(), b.form->ComboBox11->currentText(),
+                                    b.form->ComboBox10->currentText()};
+        QCOMPARE(defaults[0], QStringLiteral("COM1"));
+        const QString port = QString::fromStdString(b.sim.SlavePath());
+        b.form->ComboBox11->setEditText(QStringLiteral("19200"));
+        b.form->ComboBox10->setCurrentIndex(2);
+        b.form->CheckBox1->setChecked(true);
+        QVERIFY(b.Open());
+        b.form = std::make_unique<TForm1>();
+        QCOMPARE(b.form->SPREALCOM->currentText(), port);
+        QCOMPARE(b.form->ComboBox11->currentText(), QStringLiteral("19200"));
+        QCOMPARE(b.form->ComboBox10->currentIndex(), 2);
+        QVERIFY(b.form->CheckBox1->isChecked());
+        QVERIFY(!b.form->CheckBox2->isChecked());
+        QVERIFY(!b.form->Comm1->IsOpen());
+        Bench::ForgetRemembered();
+        b.form = std::make_unique<TForm1>();
+        QCOMPARE(b.form->SPREALCOM->currentText(), defaults[0]);
+        QCOMPARE(b.form->ComboBox11->currentText(), defaults[1]);
+        QCOMPARE(b.form->ComboBox10->currentText(), defaults[2]);
     }
 
     // The text stays the fixed one; beneath it, the path tried, the system's

@@ -59,6 +59,42 @@ TEST(SimModbus, RegistersHoldEachDevicesFloatsHighWordFirst)
     EXPECT_EQ(m.HoldingRegister(1), 0x0000);
 }
 
+// Each quantity in its device's output format, variable 1 scaled by the
+// coefficient mode; the expected registers are worked out by hand.
+TEST(SimModbus, RegistersFollowTheDevicesFormatsAndTheCoefficientMode)
+{
+    struct Case {
+        const char* what;
+        const char* formats;      // "QQS#DFOT2:<formats>#"
+        const char* coefficient;  // "QQS#FMW:<mode>,<coefficient>#"
+        float variable3, variable4;
+        uint16_t regs[10];
+    };
+    // Device 2 reads 12 mA, 21.5, 22.5 and the two variables given.
+    const Case cases[] = {
+        {"every format", "01234", "2,0.500", 23.5f, 24.5f,
+         {0x4140, 0x0000, 0x0000, 0x412C, 0x0000, 0x0017, 0x0018, 0x0000, 0x0019, 0x0000}},
+        {"signs", "00034", "0,0.001", -3.0f, -7.4f,
+         {0x4140, 0x0000, 0x41AC, 0x0000, 0x41B4, 0x0000, 0x0000, 0x0000, 0x0007, 0x0000}},
+        {"m3/s to m3/h", "00000", "1,0.001", 1.0f, 1.0f,
+         {0x4140, 0x0000, 0x4797, 0x2C00, 0x41B4, 0x0000, 0x3F80, 0x0000, 0x3F80, 0x0000}},
+        {"coefficient x 100 rounded", "02000", "3,0.500", 1.0f, 1.0f,
+         {0x4140, 0x0000, 0x0000, 0x0433, 0x41B4, 0x0000, 0x3F80, 0x0000, 0x3F80, 0x0000}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Module m;
+        m.devices[2].readings[3] = c.variable3;
+        m.devices[2].readings[4] = c.variable4;
+        ASSERT_EQ(ToText(m.Handle(testing::Req(std::string("QQS#DFOT2:") + c.formats + "#"))), "QQS#DFOT2:OK#");
+        ASSERT_EQ(ToText(m.Handle(testing::Req(std::string("QQS#FMW:") + c.coefficient + "#"))), "QQS#FMW:OK#");
+        const Bytes reply = m.Handle(Request(1, 3, 20, 10));
+        ASSERT_EQ(reply.size(), 3u + 20u + 2u);
+        for (int i = 0; i < 10; ++i)
+            EXPECT_EQ(reply[3 + 2 * i] << 8 | reply[4 + 2 * i], c.regs[i]) << "register " << 40021 + i;
+    }
+}
+
 TEST(SimModbus, ExceptionsAndSilence)
 {
     struct Case {
