@@ -35,19 +35,18 @@ wine_prefix_init() {
 wine_server_start() {
   (
     flock 9
-    if wineserver -p10 9>&- </dev/null >/dev/null 2>&1; then
-      wine cmd /c exit 9>&- </dev/null >/dev/null 2>&1
+    if (com_exec wineserver -p10) 9>&- </dev/null >/dev/null 2>&1; then
+      (com_exec wine cmd /c exit) 9>&- </dev/null >/dev/null 2>&1
     fi
   ) 9>"$WINEPREFIX.lock"
 }
 
-# Runs a command without the slot locks, so that nothing it leaves running
-# (socat, wineserver) holds a slot after this shell has ended.
-com_unlocked() {
-  (
-    for fd in "${ORTIVA_COM_LOCK_FDS[@]}"; do exec {fd}>&-; done
-    exec "$@"
-  )
+# Runs a command in place of the calling (sub)shell without the slot locks, so
+# that nothing it leaves running (socat, wineserver) holds a slot after this
+# shell has ended: `com_exec CMD... &` (its pid is $!) or `(com_exec CMD...)`.
+com_exec() {
+  for fd in "${ORTIVA_COM_LOCK_FDS[@]}"; do exec {fd}>&-; done
+  exec "$@"
 }
 
 # com_take_slot: takes a free slot and sets ORTIVA_COM_A and ORTIVA_COM_B to
@@ -88,7 +87,7 @@ com_take_slot() {
 # ends socat: both links go and the line is hung up, as a pulled adapter.
 com_pair_start() {
   local line="$WINEPREFIX/dosdevices/com$1" peer="$WINEPREFIX/dosdevices/com$2" pid i
-  com_unlocked socat -t 0.1 pty,raw,echo=0,link="$line" pty,raw,echo=0,wait-slave,link="$peer" \
+  com_exec socat -t 0.1 pty,raw,echo=0,link="$line" pty,raw,echo=0,wait-slave,link="$peer" \
     </dev/null >/dev/null 2>&1 &
   pid=$!
   ORTIVA_COM_SOCATS+=("$pid")

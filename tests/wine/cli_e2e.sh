@@ -35,9 +35,9 @@ trap 'exit 143' TERM
 wine_prefix_init || exit 1
 com_take_slot || exit 1
 a=$ORTIVA_COM_A b=$ORTIVA_COM_B
-com_unlocked "$sim" --link "$prefix/dosdevices/com$a" >/dev/null &
+com_exec "$sim" --link "$prefix/dosdevices/com$a" >/dev/null &
 sims+=($!)
-com_unlocked "$sim" --link "$prefix/dosdevices/com$b" --check-rate >/dev/null &
+com_exec "$sim" --link "$prefix/dosdevices/com$b" --check-rate >/dev/null &
 sims+=($!)
 ORTIVA_COM_LINKS+=("$prefix/dosdevices/com$a" "$prefix/dosdevices/com$b")
 for ((i = 0; i < 500; i++)); do
