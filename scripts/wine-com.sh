@@ -83,11 +83,13 @@ com_take_slot() {
 # com_pair_start LINE PEER: joins two new pseudo-terminals with socat and links
 # them as COM<LINE> and COM<PEER>; returns once both links are there. socat
 # keeps the line's terminal open itself, so the line may be closed and opened
-# again; it opens the peer's only when the peer is opened, so closing the peer
-# ends socat: both links go and the line is hung up, as a pulled adapter.
+# again; it waits for the peer to be opened (looking every 10 ms) and ends
+# when the peer is closed: both links go 0.1 s later and the line is hung up,
+# as a pulled adapter. A peer closed before socat saw it open (held for less
+# than 10 ms or so) does not end it.
 com_pair_start() {
   local line="$WINEPREFIX/dosdevices/com$1" peer="$WINEPREFIX/dosdevices/com$2" pid i
-  com_exec socat -t 0.1 pty,raw,echo=0,link="$line" pty,raw,echo=0,wait-slave,link="$peer" \
+  com_exec socat -t 0.1 pty,raw,echo=0,link="$line" pty,raw,echo=0,wait-slave,pty-interval=0.01,link="$peer" \
     </dev/null >/dev/null 2>&1 &
   pid=$!
   ORTIVA_COM_SOCATS+=("$pid")
