@@ -11,6 +11,7 @@
 #include "hex_text.h"
 #include "port_advice.h"
 #include "posix_line.h"
+#include "qt_comm.h"
 #include "tcomm.h"
 
 namespace ortiva::cli {
@@ -41,7 +42,8 @@ Link::~Link() = default;
 void Link::Open()
 {
     if (options_.dryRun) return;
-    comm_ = std::make_unique<TComm>();
+    commHost_ = std::make_unique<ortiva::QtComm>();
+    comm_ = &commHost_->Comm();
     comm_->SetBaudRate(options_.baud);
     comm_->SetParity(options_.parity);
     comm_->SetCommName(options_.port);
@@ -53,7 +55,8 @@ void Link::Open()
     try {
         comm_->OpenPort();
     } catch (const ECommsError& e) {
-        comm_.reset();
+        commHost_.reset();
+        comm_ = nullptr;
         throw PortError(PortErrorText(options_.port, ortiva::DevicePathFor(options_.port), e));
     }
     comm_->SetDtrControl(options_.dtr ? TDtrControl::DtrEnable : TDtrControl::DtrDisable);
@@ -63,7 +66,8 @@ void Link::Open()
 void Link::Close()
 {
     if (comm_) comm_->ClosePort();
-    comm_.reset();
+    commHost_.reset();
+    comm_ = nullptr;
 }
 
 void Link::Reopen(uint32_t baud, TParity parity)
@@ -98,7 +102,7 @@ std::vector<uint8_t> Link::Exchange(const Command& command, const std::string& w
 
     // Whatever came in since the last exchange (a reply after its timeout)
     // belongs to no frame of this one.
-    comm_->SetOnReceiveData([this](QObject*, const void*, uint16_t length) {
+    comm_->SetOnReceiveData([this](TObject*, const void*, uint16_t length) {
         if (options_.log) std::fprintf(options_.log, "%*s %u late bytes dropped\n", 15, "", unsigned{length});
     });
     QCoreApplication::processEvents();
@@ -108,7 +112,7 @@ std::vector<uint8_t> Link::Exchange(const Command& command, const std::string& w
     QTimer timeout;
     timeout.setSingleShot(true);
     QObject::connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
-    comm_->SetOnReceiveData([&](QObject*, const void* buffer, uint16_t length) {
+    comm_->SetOnReceiveData([&](TObject*, const void* buffer, uint16_t length) {
         const auto* b = static_cast<const uint8_t*>(buffer);
         reply.insert(reply.end(), b, b + length);
         loop.quit();

@@ -18,6 +18,9 @@
 #include "exchange_rules.h"
 
 class TComm;
+namespace ortiva {
+class QtComm;
+}
 
 namespace ortiva::cli {
 
@@ -77,7 +80,8 @@ private:
     void Log(const char* direction, const std::vector<uint8_t>& bytes);
 
     LinkOptions options_;
-    std::unique_ptr<TComm> comm_;
+    std::unique_ptr<ortiva::QtComm> commHost_;  // delivers comm_'s notices through Qt's event loop
+    TComm* comm_ = nullptr;
     LinkStats stats_;
     QElapsedTimer clock_;
 };
