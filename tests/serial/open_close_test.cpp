@@ -192,6 +192,7 @@ struct FailingName {
 
 class CommOpenFailure : public ::testing::TestWithParam<FailingName> {};
 
+#ifdef __linux__
 std::string Filled(std::string text, const std::string& path, const std::string& holder)
 {
     for (const auto& [key, value] : {std::pair<std::string, std::string>{"$PATH", path}, {"$HOLDER", holder}}) {
@@ -199,6 +200,7 @@ std::string Filled(std::string text, const std::string& path, const std::string&
     }
     return text;
 }
+#endif
 
 TEST_P(CommOpenFailure, RaisesItsTextAndLeavesNothingOpen)
 {
