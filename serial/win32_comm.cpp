@@ -14,7 +14,9 @@
 //   own pending I/O (CancelIo) before it releases the records and buffers;
 // - when the other end of the line goes away, the pending read completes
 //   with ERROR_BROKEN_PIPE and WriteFile fails with ERROR_NOT_READY: both
-//   are failures that end their thread with one NoticeRequestHangup.
+//   are failures that end their thread with one NoticeRequestHangup;
+// - an operation's event may be found signalled while the operation is still
+//   pending (see Fetch).
 #include "comm_line.h"
 #include "tcomm.h"
 
@@ -42,9 +44,12 @@ constexpr DWORD kWatchedEvents = EV_ERR | EV_RLSD | EV_RING;  // 0x1A0
 constexpr DWORD kStopWaitMs = 10000;
 
 // An empty line-event wait that ends sooner than this after it was armed is
-// armed again only this long after it was armed: a device that ends its
-// waits at once, again and again, costs at most this many wake-ups a second.
-constexpr ULONGLONG kEmptyWaitSpacingMs = 10;
+// armed again only this long after it was armed: a driver that ends its
+// waits empty again and again (Wine's, on a line whose modem status it cannot
+// read, about every 12 ms, each wait costing it a poll of the line) wakes the
+// receive thread at most ten times a second. Reads stay pending meanwhile,
+// and a line event that comes in the gap is reported by the next wait.
+constexpr ULONGLONG kEmptyWaitSpacingMs = 100;
 
 // Common part of both worker threads: created suspended with a priority,
 // started by Resume().
@@ -100,6 +105,24 @@ protected:
     virtual void Execute() = 0;
     bool CloseSignalled() const { return ::WaitForSingleObject(FCloseEvent, 0) == WAIT_OBJECT_0; }
     void PostHangup() const { FNotices->Post(NoticeRequestHangup); }
+    // The result of an operation whose event was found signalled, not
+    // waiting. The event can be signalled while the operation is still
+    // pending (seen now and then with Wine's driver on a line-event wait:
+    // the event set, the result ERROR_IO_INCOMPLETE): then the
+    // event is reset and the result asked for once more, so that a
+    // completion in between is not lost; ERROR_IO_INCOMPLETE then means the
+    // operation is still pending and its event will be signalled again.
+    bool Fetch(OVERLAPPED& record, DWORD& count) const
+    {
+        if (::GetOverlappedResult(FDevice, &record, &count, FALSE)) {
+            return true;
+        }
+        if (::GetLastError() != ERROR_IO_INCOMPLETE) {
+            return false;
+        }
+        ::ResetEvent(record.hEvent);
+        return ::GetOverlappedResult(FDevice, &record, &count, FALSE) != FALSE;
+    }
     // Cancels this thread's I/O still pending on the record and waits until
     // the device has let go of it.
     void Settle(OVERLAPPED& record, bool pending) const
@@ -200,11 +223,14 @@ void TReadThread::Execute()
                 continue;
             }
             if (lineInList && woken == WAIT_OBJECT_0 + 1) {
-                FLinePending = false;
                 DWORD ignored = 0;
-                bool empty = FMask == 0;
-                if (!::GetOverlappedResult(FDevice, &FLineRecord, &ignored, FALSE)) {
+                const bool empty = FMask == 0;
+                if (!Fetch(FLineRecord, ignored)) {
                     const DWORD error = ::GetLastError();
+                    if (error == ERROR_IO_INCOMPLETE) {
+                        continue;  // still pending
+                    }
+                    FLinePending = false;
                     // Aborted with nothing in the mask while the line stays
                     // open: the driver's poll found nothing (see the top of
                     // this file), not a failure of the line.
@@ -214,8 +240,11 @@ void TReadThread::Execute()
                         }
                         break;
                     }
-                } else if (!empty && !HandleLineEvents(FMask)) {
-                    break;
+                } else {
+                    FLinePending = false;
+                    if (!empty && !HandleLineEvents(FMask)) {
+                        break;
+                    }
                 }
                 if (empty && ::GetTickCount64() - FLineArmedAt < kEmptyWaitSpacingMs) {
                     FLineWaitDue = FLineArmedAt + kEmptyWaitSpacingMs;
@@ -227,14 +256,19 @@ void TReadThread::Execute()
                 continue;
             }
             if (woken == WAIT_OBJECT_0 + count - 1) {
-                FReadPending = false;
                 DWORD got = 0;
-                if (!::GetOverlappedResult(FDevice, &FReadRecord, &got, FALSE)) {
-                    if (::GetLastError() != ERROR_INVALID_HANDLE) {
+                if (!Fetch(FReadRecord, got)) {
+                    const DWORD error = ::GetLastError();
+                    if (error == ERROR_IO_INCOMPLETE) {
+                        continue;  // still pending
+                    }
+                    FReadPending = false;
+                    if (error != ERROR_INVALID_HANDLE) {
                         PostHangup();
                     }
                     break;
                 }
+                FReadPending = false;
                 if (!HandOver(got) || !ArmRead()) {
                     break;
                 }
