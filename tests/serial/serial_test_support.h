@@ -216,6 +216,11 @@ public:
                     // Reads return what has come within 50 ms.
                     COMMTIMEOUTS timeouts{MAXDWORD, MAXDWORD, 50, 0, 0};
                     ::SetCommTimeouts(peer.handle, &timeouts);
+                    // A bridge that waits for its other end to be opened
+                    // looks for that only now and then (socat's wait-slave:
+                    // once a second unless told otherwise); until it has
+                    // seen it, it moves no bytes and does not notice a close.
+                    Sleep(kBridgeLooksMs);
                 }
                 ::PurgeComm(peer.handle, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR);
                 peer.inUse = true;
@@ -284,6 +289,7 @@ private:
         bool inUse = false;
         bool gone = false;
     };
+    static constexpr int kBridgeLooksMs = 1500;
     static std::vector<Peer>& Peers()
     {
         static std::vector<Peer> peers = [] {
@@ -297,7 +303,10 @@ private:
                 const std::string pair = list.substr(at, end - at);
                 const size_t colon = pair.find(':');
                 if (colon != std::string::npos) {
-                    made.push_back({"\\\\.\\" + pair.substr(0, colon), "\\\\.\\" + pair.substr(colon + 1)});
+                    Peer peer;
+                    peer.line = "\\\\.\\" + pair.substr(0, colon);
+                    peer.path = "\\\\.\\" + pair.substr(colon + 1);
+                    made.push_back(peer);
                 }
                 at = end + 1;
             }
