@@ -124,15 +124,38 @@ protected:
         return ::GetOverlappedResult(FDevice, &record, &count, FALSE) != FALSE;
     }
     // Cancels this thread's I/O still pending on the record and waits until
-    // the device has let go of it.
-    void Settle(OVERLAPPED& record, bool pending) const
+    // the device has let go of it. Wine's driver now and then lets a cancel
+    // pass by an operation, which then stays pending: the cancel is repeated
+    // for a while; if the device still holds the operation after that, the
+    // thread keeps its record and buffer for good (Unsettled()) rather than
+    // hang the closing or give memory back that the device may still write.
+    bool Settle(OVERLAPPED& record, bool pending)
     {
-        if (pending) {
-            ::CancelIo(FDevice);
-            DWORD ignored = 0;
-            ::GetOverlappedResult(FDevice, &record, &ignored, TRUE);
+        if (!pending) {
+            return true;
         }
+        for (int attempt = 0; attempt < kSettleAttempts; ++attempt) {
+            ::CancelIo(FDevice);
+            if (::WaitForSingleObject(record.hEvent, kSettleWaitMs) == WAIT_OBJECT_0) {
+                DWORD ignored = 0;
+                if (::GetOverlappedResult(FDevice, &record, &ignored, FALSE) ||
+                    ::GetLastError() != ERROR_IO_INCOMPLETE) {
+                    return true;
+                }
+                ::ResetEvent(record.hEvent);
+            }
+        }
+        FUnsettled = true;
+        return false;
     }
+
+public:
+    // The device still held an operation of this thread when it ended: the
+    // thread object, with the operation's record and buffer, is not to be
+    // released.
+    bool Unsettled() const { return FUnsettled; }
+
+protected:
 
     const HANDLE FDevice;
     const HANDLE FCloseEvent;
@@ -147,8 +170,12 @@ private:
         return 0;
     }
 
+    static constexpr int kSettleAttempts = 40;
+    static constexpr DWORD kSettleWaitMs = 50;
+
     HANDLE FHandle = nullptr;
     bool FStarted = false;
+    bool FUnsettled = false;
     std::atomic<bool> FTerminated{false};
     std::atomic<bool> FFinished{false};
 };
@@ -279,12 +306,11 @@ void TReadThread::Execute()
         }
     }
     ::PurgeComm(FDevice, PURGE_RXABORT | PURGE_RXCLEAR);
-    Settle(FLineRecord, FLinePending);
-    Settle(FReadRecord, FReadPending);
-    for (HANDLE event : {FLineRecord.hEvent, FReadRecord.hEvent}) {
-        if (event != nullptr) {
-            ::CloseHandle(event);
-        }
+    if (Settle(FLineRecord, FLinePending) && FLineRecord.hEvent != nullptr) {
+        ::CloseHandle(FLineRecord.hEvent);
+    }
+    if (Settle(FReadRecord, FReadPending) && FReadRecord.hEvent != nullptr) {
+        ::CloseHandle(FReadRecord.hEvent);
     }
 }
 
@@ -562,7 +588,9 @@ void TWriteThread::Execute()
                 break;
             }
             const bool written = WriteBlock(*request);
-            WriteRequest::Free(request);
+            if (!Unsettled()) {
+                WriteRequest::Free(request);
+            }
             if (!written) {
                 break;
             }
@@ -571,7 +599,7 @@ void TWriteThread::Execute()
     }
     WriteRequest::FreeAll(taken);
     ::PurgeComm(FDevice, PURGE_TXABORT | PURGE_TXCLEAR);
-    if (FRecord.hEvent != nullptr) {
+    if (FRecord.hEvent != nullptr && !Unsettled()) {
         ::CloseHandle(FRecord.hEvent);
     }
 }
@@ -766,11 +794,15 @@ public:
 
     void SignalClose() override { ::SetEvent(FCloseEvent); }
 
+    // A thread that ended with an operation the device would not give back
+    // is left allocated (see TCommThread::Settle).
     void EndReadThread() override
     {
         if (FReadThread != nullptr) {
             FReadThread->WaitFor();
-            delete FReadThread;
+            if (!FReadThread->Unsettled()) {
+                delete FReadThread;
+            }
             FReadThread = nullptr;
         }
     }
@@ -779,7 +811,9 @@ public:
     {
         if (FWriteThread != nullptr) {
             FWriteThread->WaitFor();
-            delete FWriteThread;
+            if (!FWriteThread->Unsettled()) {
+                delete FWriteThread;
+            }
             FWriteThread = nullptr;
         }
         delete FWriteQueue;
