@@ -669,7 +669,7 @@ public:
             return LineOpenStatus::CannotOpen;
         }
         if (::GetFileType(FDevice) != FILE_TYPE_CHAR) {
-            error = static_cast<int>(::GetLastError());
+            error = 0;  // no call failed: the name is simply something else
             CloseDevice();
             return LineOpenStatus::NotACommDevice;
         }
