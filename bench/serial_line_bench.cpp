@@ -2,7 +2,7 @@
 // Windows (under Wine: COM ports bridged to pseudo-terminals by socat), so
 // that the two back ends can be set side by side on one machine.
 //
-//   serial_line_bench LINE PEER [megabytes=4] [idle-seconds=5]
+//   serial_line_bench LINE PEER [megabytes=4] [idle-seconds=5] [loss-seconds=0]
 //
 // LINE is what TComm opens, PEER the other end of the same line, which this
 // program opens with the platform's plain calls ("/dev/pts/7", "\\.\COM6").
@@ -10,7 +10,9 @@
 // the owner's thread takes the chunks with WaitForNotices/DeliverNotices.
 // Printed: receive rate, CPU seconds of this process per MB (the writer
 // included), chunks and bytes lost or wrong; then the line left open and
-// silent for the idle seconds: this process's CPU share over that time. The
+// silent for the idle seconds: this process's CPU share over that time; then,
+// when asked for, PEER closed (which takes a bridged line away) and the line
+// left open that long: hang-up notices and this process's CPU share. The
 // process's number is printed first, so that its threads' wake-ups can be
 // counted from outside (/proc/PID/task/*/status, also for a program under
 // Wine, whose threads are the system's threads).
@@ -82,13 +84,15 @@ public:
         }
 #endif
     }
-    ~Peer()
+    ~Peer() { Close(); }
+    void Close()
     {
 #ifdef _WIN32
         if (ok_) ::CloseHandle(handle_);
 #else
         if (ok_) ::close(fd_);
 #endif
+        ok_ = false;
     }
     bool Ok() const { return ok_; }
 
@@ -133,6 +137,7 @@ int main(int argc, char** argv)
     const std::string linePath = argv[1];
     const size_t total = (argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 4) << 20;
     const int idleSeconds = argc > 4 ? std::atoi(argv[4]) : 5;
+    const int lossSeconds = argc > 5 ? std::atoi(argv[5]) : 0;
     std::printf("process %d\n", ProcessId());
     std::fflush(stdout);
 
@@ -195,15 +200,26 @@ int main(int argc, char** argv)
 
     std::printf("idle for %d s\n", idleSeconds);
     std::fflush(stdout);
-    const double idleCpuBefore = ProcessCpuSeconds();
-    const Clock::time_point idleStart = Clock::now();
-    while (Clock::now() - idleStart < std::chrono::seconds(idleSeconds)) {
-        comm.WaitForNotices(std::chrono::milliseconds(500));
-        comm.DeliverNotices();
+    // The process's CPU share while notices are delivered for `seconds`.
+    const auto cpuShareOver = [&](int seconds) {
+        const double cpuAtStart = ProcessCpuSeconds();
+        const Clock::time_point spanStart = Clock::now();
+        while (Clock::now() - spanStart < std::chrono::seconds(seconds)) {
+            comm.WaitForNotices(std::chrono::milliseconds(500));
+            comm.DeliverNotices();
+        }
+        const double span = std::chrono::duration<double>(Clock::now() - spanStart).count();
+        return (ProcessCpuSeconds() - cpuAtStart) / span * 100;
+    };
+    const double idleShare = cpuShareOver(idleSeconds);
+    std::printf("silent open line: %.3f %% CPU, %d hang-up notices\n", idleShare, hangups);
+    if (lossSeconds > 0) {
+        std::printf("other end closed for %d s\n", lossSeconds);
+        std::fflush(stdout);
+        peer.Close();
+        const double lossShare = cpuShareOver(lossSeconds);
+        std::printf("after the line went away: %.3f %% CPU, %d hang-up notices\n", lossShare, hangups);
     }
-    const double idleSpan = std::chrono::duration<double>(Clock::now() - idleStart).count();
-    std::printf("silent open line: %.3f %% CPU, %d hang-up notices\n",
-                (ProcessCpuSeconds() - idleCpuBefore) / idleSpan * 100, hangups);
     comm.ClosePort();
     return 0;
 }
