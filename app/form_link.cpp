@@ -24,7 +24,6 @@
 #include "monitoring.h"
 #include "one_shot_timer.h"
 #include "port_catalog.h"
-#include "posix_line.h"
 #include "system_commands.h"
 #include "system_decoders.h"
 #include "tcomm.h"
@@ -185,7 +184,7 @@ void TForm1::DismissReconnectOffer()
     box->close();
 }
 
-void TForm1::Comm1RequestHangup(QObject*)
+void TForm1::Comm1RequestHangup(TObject*)
 {
     if (!Comm1->IsOpen()) return;  // closed already: nothing was lost
     Timer3->setEnabled(false);
@@ -235,7 +234,7 @@ void TForm1::Edit14Change()
     Edit18->setText(Edit14->text());
 }
 
-void TForm1::Comm1ReceiveData(QObject*, const void* Buffer, uint16_t BufferLength)
+void TForm1::Comm1ReceiveData(TObject*, const void* Buffer, uint16_t BufferLength)
 {
     // The user interface is held before a chunk is looked at, so that a reply
     // still arriving has time to follow it into the queue.

@@ -17,6 +17,7 @@
 #include "form_build.h"
 #include "messages.h"
 #include "one_shot_timer.h"
+#include "qt_comm.h"
 #include "tcomm.h"
 
 using ortiva::Guarded;
@@ -102,8 +103,9 @@ void TForm1::ApplyLook()
 
 void TForm1::CreateComm()
 {
-    Comm1 = new TComm(this);
-    Comm1->setObjectName(QStringLiteral("Comm1"));
+    auto* comm = new ortiva::QtComm(this);
+    comm->setObjectName(QStringLiteral("Comm1"));
+    Comm1 = &comm->Comm();
     // The window's instance differs from the component's defaults here.
     Comm1->SetCommName("COM2");
     Comm1->SetBaudRate(9600);
@@ -111,10 +113,10 @@ void TForm1::CreateComm()
     Comm1->SetOutx_XonXoffFlow(false);
     Comm1->SetInx_XonXoffFlow(false);
     Comm1->SetRtsControl(TRtsControl::RtsDisable);
-    Comm1->SetOnReceiveData([this](QObject* sender, const void* buffer, uint16_t length) {
+    Comm1->SetOnReceiveData([this](TObject* sender, const void* buffer, uint16_t length) {
         Guarded([&] { Comm1ReceiveData(sender, buffer, length); });
     });
-    Comm1->SetOnRequestHangup([this](QObject* sender) { Guarded([&] { Comm1RequestHangup(sender); }); });
+    Comm1->SetOnRequestHangup([this](TObject* sender) { Guarded([&] { Comm1RequestHangup(sender); }); });
 }
 
 void TForm1::FitToScreen()

@@ -32,6 +32,7 @@ class QScrollArea;
 class QTabWidget;
 class OneShotTimer;
 class TComm;
+class TObject;
 
 class TForm1 : public QWidget {
     Q_OBJECT
@@ -357,9 +358,9 @@ public:
     void Button6Click();
     void Button23Click();
     void Edit14Change();
-    void Comm1ReceiveData(QObject* Sender, const void* Buffer, uint16_t BufferLength);
+    void Comm1ReceiveData(TObject* Sender, const void* Buffer, uint16_t BufferLength);
     // The line went away while open (adapter pulled, other side gone).
-    void Comm1RequestHangup(QObject* Sender);
+    void Comm1RequestHangup(TObject* Sender);
     // "COM1" to "COM12", then the devices present; keeps what the operator
     // typed or chose.
     void RefreshPortList();

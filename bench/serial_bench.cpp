@@ -24,6 +24,7 @@
 // ratios of TComm to the bare reader and to QSerialPort. Then an open TComm on
 // a silent line: voluntary context switches of its two threads per second;
 // and the process's CPU use after the line's other side has gone.
+#include "qt_comm.h"
 #include "tcomm.h"
 
 #include <QCoreApplication>
@@ -374,13 +375,14 @@ Result RunTComm(size_t total)
     Pty pty;
     Result result;
     result.total = total;
-    TComm comm;
+    ortiva::QtComm host;
+    TComm& comm = host.Comm();
     comm.SetCommName(pty.path);
     comm.SetOutx_XonXoffFlow(false);
     comm.SetInx_XonXoffFlow(false);
     QEventLoop loop;
     Stopwatch watch;
-    comm.SetOnReceiveData([&](QObject*, const void* buffer, uint16_t length) {
+    comm.SetOnReceiveData([&](TObject*, const void* buffer, uint16_t length) {
         result.tally.Add(static_cast<const char*>(buffer), length);
         if (result.tally.received >= total) {
             watch.Stop(result);
@@ -534,10 +536,11 @@ int main(int argc, char** argv)
 
     // An open line with nothing on it.
     Pty silent;
-    TComm comm;
+    ortiva::QtComm host;
+    TComm& comm = host.Comm();
     int hangups = 0;
     comm.SetCommName(silent.path);
-    comm.SetOnRequestHangup([&](QObject*) { ++hangups; });
+    comm.SetOnRequestHangup([&](TObject*) { ++hangups; });
     comm.OpenPort();
     RunFor(300);
     const long before = SwitchesOf({"TReadThread", "TWriteThread"});

@@ -8,17 +8,7 @@
 #include "port_advice.h"
 #include "tcomm.h"
 
-#ifndef _WIN32
-#include "posix_line.h"
-#endif
 
-// Until the serial component hands its notices over by itself, TComm raises
-// its events through Qt's event loop on this thread.
-#ifdef ORTIVA_TCOMM_QT
-#include <QCoreApplication>
-#include <QEventLoop>
-#include <QTimer>
-#endif
 
 namespace ortiva::cli {
 
@@ -43,50 +33,13 @@ std::string TimeOfDay()
     return text;
 }
 
-// The device a port name stands for, as TComm opens it.
-std::string DevicePath(const std::string& port)
-{
-#ifdef _WIN32
-    return port;
-#else
-    return ortiva::DevicePathFor(port);
-#endif
-}
-
 }  // namespace
 
-#ifdef ORTIVA_TCOMM_QT
-void Link::WaitOnce(std::chrono::milliseconds limit)
-{
-    if (limit.count() <= 0) {
-        QCoreApplication::processEvents();
-        return;
-    }
-    QTimer timer;
-    timer.setSingleShot(true);
-    timer.start(static_cast<int>(limit.count()));
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
-
-namespace {
-void NeedNotices()
-{
-    static int argc = 1;
-    static char name[] = "ortiva-cli";
-    static char* argv[] = {name, nullptr};
-    if (QCoreApplication::instance() == nullptr) static QCoreApplication app(argc, argv);
-}
-}  // namespace
-#else
 void Link::WaitOnce(std::chrono::milliseconds limit)
 {
     if (limit.count() <= 0 || comm_->WaitForNotices(limit)) comm_->DeliverNotices();
 }
 
-namespace {
-void NeedNotices() {}
-}  // namespace
-#endif
 
 bool ParityByName(const std::string& name, TParity& parity)
 {
@@ -111,7 +64,6 @@ Link::~Link() = default;
 void Link::Open()
 {
     if (options_.dryRun) return;
-    NeedNotices();
     lineLost_ = false;
     comm_ = std::make_unique<TComm>();
     comm_->SetBaudRate(options_.baud);
@@ -127,7 +79,7 @@ void Link::Open()
         comm_->OpenPort();
     } catch (const ECommsError& e) {
         comm_.reset();
-        throw PortError(PortErrorText(options_.port, DevicePath(options_.port), e));
+        throw PortError(PortErrorText(options_.port, DevicePathFor(options_.port), e));
     }
     comm_->SetDtrControl(options_.dtr ? TDtrControl::DtrEnable : TDtrControl::DtrDisable);
     comm_->SetRtsControl(options_.rts ? TRtsControl::RtsEnable : TRtsControl::RtsDisable);

@@ -7,7 +7,11 @@
 #include <stdexcept>
 #include <string>
 
-class QObject;
+// The base of the component's classes; the events name their sender by it.
+class TObject {
+public:
+    virtual ~TObject() = default;
+};
 
 enum class TDtrControl { DtrEnable, DtrDisable, DtrHandshake };
 enum class TRtsControl { RtsEnable, RtsDisable, RtsHandshake, RtsTransmissionAvailable };
@@ -16,8 +20,9 @@ enum class TParity { None, Odd, Even, Mark, Space };
 enum class TStopBits { _1, _1_5, _2 };
 
 // Raised by TComm::OpenPort with one of its fixed texts. Where a system call
-// failed, it also carries that call's errno, so that the reason can be told
-// beside the text; the text itself is always the fixed one.
+// failed, it also carries that call's error (errno on POSIX, GetLastError()
+// on Windows), so that the reason can be told beside the text; the text
+// itself is always the fixed one.
 class ECommsError : public std::runtime_error {
 public:
     // Raised also when the process has run out of descriptors. The sanitizer's
@@ -26,18 +31,18 @@ public:
     // here, where the object is being built and its type is certain.
     __attribute__((no_sanitize("vptr")))
     ECommsError(const std::string& text, int systemError = 0) : std::runtime_error(text), FSystemError(systemError) {}
-    // The errno of the failed step; 0 when no system call failed.
+    // The system error of the failed step; 0 when no system call failed.
     int SystemError() const { return FSystemError; }
 
 private:
     int FSystemError = 0;
 };
 
-using TReceiveDataEvent = std::function<void(QObject* Sender, const void* Buffer, uint16_t BufferLength)>;
-using TReceiveErrorEvent = std::function<void(QObject* Sender, uint32_t EventMask)>;
-using TModemStateChangeEvent = std::function<void(QObject* Sender, uint32_t ModemEvent)>;
-using TNotifyEvent = std::function<void(QObject* Sender)>;
-using TSendDataEmptyEvent = std::function<void(QObject* Sender)>;
+using TReceiveDataEvent = std::function<void(TObject* Sender, const void* Buffer, uint16_t BufferLength)>;
+using TReceiveErrorEvent = std::function<void(TObject* Sender, uint32_t EventMask)>;
+using TModemStateChangeEvent = std::function<void(TObject* Sender, uint32_t ModemEvent)>;
+using TNotifyEvent = std::function<void(TObject* Sender)>;
+using TSendDataEmptyEvent = std::function<void(TObject* Sender)>;
 
 // Line error flags carried by OnReceiveError (the conventional values of a
 // serial driver's accumulated error word).
@@ -51,8 +56,8 @@ inline constexpr uint32_t CE_BREAK = 0x0010;     // break condition
 inline constexpr uint32_t ModemCarrierChanged = 8;
 inline constexpr uint32_t ModemRing = 4;
 
-// The notices the worker threads post to the component's hidden receiver,
-// as event types 1025..1029.
+// The notices the worker threads post to the component's owner, numbered
+// 1025..1029.
 enum TCommNotice : int {
     NoticeReceiveData = 1025,
     NoticeReceiveError = 1026,

@@ -5,6 +5,7 @@
 // a driver may refuse (a pseudo-terminal has no modem lines) are not checked.
 #pragma once
 
+#include "comm_line.h"
 #include "comm_types.h"
 
 #include <cstdint>
@@ -38,29 +39,6 @@ void ReleaseDevice(int fd, bool rs485Active);
 void DiscardInput(int fd);
 void DiscardOutput(int fd);
 
-// The control block: every line setting the component publishes.
-struct LineSettings {
-    uint32_t BaudRate = 9600;
-    bool ParityCheck = false;
-    bool Outx_CtsFlow = false;
-    bool Outx_DsrFlow = false;
-    TDtrControl DtrControl = TDtrControl::DtrEnable;
-    bool DsrSensitivity = false;
-    bool TxContinueOnXoff = true;
-    bool Outx_XonXoffFlow = true;
-    bool Inx_XonXoffFlow = true;
-    bool ReplaceWhenParityError = false;
-    bool IgnoreNullChar = false;
-    TRtsControl RtsControl = TRtsControl::RtsEnable;
-    uint16_t XonLimit = 500;
-    uint16_t XoffLimit = 500;
-    TByteSize ByteSize = TByteSize::_8;
-    TParity Parity = TParity::None;
-    TStopBits StopBits = TStopBits::_1;
-    char XonChar = 17;
-    char XoffChar = 19;
-    char ReplacedChar = 0;
-};
 
 // Writes the settings to the line: raw termios (no echo, no line editing, no
 // output processing, receiver on, modem status ignored), baud rate (rates

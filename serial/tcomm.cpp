@@ -1,48 +1,14 @@
 #include "tcomm.h"
 
-#include <fcntl.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-#include <new>
-#include <system_error>
-
 using namespace ortiva;
 
-// The hidden receiver of the worker threads' notices. It belongs to the thread
-// that created the component, delivers the notices to itself in the order
-// they were posted and releases those still pending when it is destroyed.
-class TCommNotifyWindow final : public CommNoticeReceiver {
-public:
-    explicit TCommNotifyWindow(TComm* comm) : CommNoticeReceiver(comm), FComm(comm) {}
+TComm::TComm() : FNotices(nullptr) {}
 
-    bool event(QEvent* e) override
-    {
-        const int type = e->type();
-        if (type >= NoticeReceiveData && type <= NoticeSendDataEmpty) {
-            if (const auto* notice = dynamic_cast<const CommNotice*>(e)) {
-                FComm->RaiseNotice(*notice);
-            }
-            return true;
-        }
-        return CommNoticeReceiver::event(e);
-    }
-
-private:
-    TComm* const FComm;
-};
-
-TComm::TComm(QObject* owner) : QObject(owner)
-{
-    FNotifyWindow = new TCommNotifyWindow(this);
-}
+TComm::TComm(CommNotifier* notifier) : FNotices(notifier) {}
 
 TComm::~TComm()
 {
     ClosePort();
-    delete FNotifyWindow;
 }
 
 void TComm::OpenPort()
@@ -50,82 +16,45 @@ void TComm::OpenPort()
     if (IsOpen()) {
         throw ECommsError("This serial port already opened");
     }
-    const DeviceOpenResult opened = OpenDevice(DevicePathFor(FCommName));
-    if (opened.Status == DeviceOpenStatus::CannotOpen) {
-        throw ECommsError("Error opening serial port", opened.Error);
+    std::unique_ptr<CommLine> line = MakeCommLine();
+    int error = 0;
+    switch (line->OpenDevice(FCommName, error)) {
+    case LineOpenStatus::Opened:
+        break;
+    case LineOpenStatus::CannotOpen:
+        throw ECommsError("Error opening serial port", error);
+    case LineOpenStatus::NotACommDevice:
+        throw ECommsError("File handle is not a comm handle ", error);
     }
-    if (opened.Status == DeviceOpenStatus::NotATerminal) {
-        throw ECommsError("File handle is not a comm handle ", opened.Error);
+    if (!line->SetupQueues(kQueueSize, kQueueSize, error)) {
+        line->CloseDevice();
+        throw ECommsError("Cannot setup comm buffer", error);
     }
-    // Queue sizes: Linux has no call for them. The terminal layer buffers
-    // 4096 received bytes per line and the driver its own transmit ring, which
-    // is what the line needs; the step cannot fail here.
-    FPortHandle = opened.Fd;
-    FRs485Active = false;
-    DiscardInput(FPortHandle);
-    DiscardOutput(FPortHandle);
+    FLine = std::move(line);
+    FLine->Purge(kPurgeAll);
     ApplyCommTimeouts();
     ApplyCommState();
 
     const auto closeDevice = [this] {
-        ReleaseDevice(FPortHandle, FRs485Active);
-        FPortHandle = -1;
-        FRs485Active = false;
+        FLine->CloseDevice();
+        FLine.reset();
     };
-
-    FCloseEvent = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (FCloseEvent < 0) {
-        const int error = errno;
+    if (!FLine->CreateCloseEvent(error)) {
         closeDevice();
         throw ECommsError("Unable to create event", error);
     }
-    const auto closeEvent = [this] {
-        ::close(FCloseEvent);
-        FCloseEvent = -1;
-    };
-
-    int threadError = 0;
-    try {
-        auto reader = std::make_unique<TReadThread>(FPortHandle, FCloseEvent, FNotifyWindow, &FDeviceTimeouts);
-        reader->Create();
-        FReadThread = std::move(reader);
-    } catch (const std::exception& e) {
-        const auto* system = dynamic_cast<const std::system_error*>(&e);
-        threadError = system ? system->code().value() : ENOMEM;
-    }
-    if (!FReadThread) {
-        closeEvent();
+    if (!FLine->CreateReadThread(FNotices, error)) {
+        FLine->CloseCloseEvent();
         closeDevice();
-        throw ECommsError("Unable to create read thread", threadError);
+        throw ECommsError("Unable to create read thread", error);
     }
-
-    // The transmit thread's queue belongs with the thread: if it cannot be
-    // made, the thread cannot be either.
-    int queue[2];
-    if (::pipe2(queue, O_CLOEXEC | O_NONBLOCK) == 0) {
-        FQueueRead = queue[0];
-        FQueueWrite = queue[1];
-        try {
-            auto writer = std::make_unique<TWriteThread>(FPortHandle, FCloseEvent, FNotifyWindow, FQueueRead);
-            writer->Create();
-            FWriteThread = std::move(writer);
-        } catch (const std::exception& e) {
-            const auto* system = dynamic_cast<const std::system_error*>(&e);
-            threadError = system ? system->code().value() : ENOMEM;
-        }
-    } else {
-        threadError = errno;
-    }
-    if (!FWriteThread) {
+    if (!FLine->CreateWriteThread(FNotices, error)) {
         StopReadThread();
-        CloseWriteQueue();
-        closeEvent();
+        FLine->CloseCloseEvent();
         closeDevice();
-        throw ECommsError("Unable to create write thread", threadError);
+        throw ECommsError("Unable to create write thread", error);
     }
-
-    FReadThread->Resume();
-    FWriteThread->Resume();
+    FLine->StartThreads();
 }
 
 void TComm::ClosePort()
@@ -135,77 +64,31 @@ void TComm::ClosePort()
     }
     StopReadThread();
     StopWriteThread();
-    CloseWriteQueue();
-    ::close(FCloseEvent);
-    FCloseEvent = -1;
-    ReleaseDevice(FPortHandle, FRs485Active);
-    FPortHandle = -1;
-    FRs485Active = false;
+    FLine->CloseCloseEvent();
+    FLine->CloseDevice();
+    FLine.reset();
 }
 
 void TComm::StopReadThread()
 {
-    if (!FReadThread) {
-        return;
-    }
-    FReadThread->Terminate();
-    DiscardInput(FPortHandle);
-    FReadThread->WaitFor();
-    FReadThread.reset();
+    FLine->SignalClose();
+    FLine->Purge(kPurgeInput);
+    FLine->EndReadThread();
 }
 
 void TComm::StopWriteThread()
 {
-    if (!FWriteThread) {
-        return;
-    }
-    FWriteThread->Terminate();
-    DiscardOutput(FPortHandle);
-    FWriteThread->WaitFor();
-    FWriteThread.reset();
-}
-
-// Releases every request still queued and closes the queue.
-void TComm::CloseWriteQueue()
-{
-    if (FQueueRead >= 0) {
-        WriteRequest request{};
-        for (;;) {
-            const ssize_t got = ::read(FQueueRead, &request, sizeof request);
-            if (got == static_cast<ssize_t>(sizeof request)) {
-                delete[] request.Bytes;
-            } else if (!(got < 0 && errno == EINTR)) {
-                break;
-            }
-        }
-        ::close(FQueueRead);
-        FQueueRead = -1;
-    }
-    if (FQueueWrite >= 0) {
-        ::close(FQueueWrite);
-        FQueueWrite = -1;
-    }
+    FLine->SignalClose();
+    FLine->Purge(kPurgeOutput);
+    FLine->EndWriteThread();
 }
 
 bool TComm::SendData(const void* Buffer, uint16_t BufferLength)
 {
-    if (!FWriteThread || FWriteThread->Finished() || BufferLength == 0 || Buffer == nullptr) {
+    if (!IsOpen() || BufferLength == 0 || Buffer == nullptr) {
         return false;
     }
-    auto* copy = new (std::nothrow) uint8_t[BufferLength + 1u];
-    if (copy == nullptr) {
-        return false;
-    }
-    std::memcpy(copy, Buffer, BufferLength);
-    copy[BufferLength] = 0;
-    // One record is far below the pipe's atomic write size, so a record is
-    // either queued whole or not at all (queue full).
-    const WriteRequest request{copy, BufferLength};
-    if (::write(FQueueWrite, &request, sizeof request) != static_cast<ssize_t>(sizeof request)) {
-        delete[] copy;
-        return false;
-    }
-    return true;
+    return FLine->QueueWrite(Buffer, BufferLength);
 }
 
 void TComm::SetTimeout(uint32_t& field, uint32_t value)
@@ -221,23 +104,41 @@ void TComm::SetTimeout(uint32_t& field, uint32_t value)
 
 void TComm::ApplyCommState()
 {
-    ApplyLineSettings(FPortHandle, FState, FRs485Active);
+    FLine->ApplyState(FState);
 }
 
-// The receive thread takes the read timeouts from here for every chunk.
-// Write timeouts have nothing to act on: a write is carried on with the rest
-// until every byte is out, whatever a time limit would cut it into.
 void TComm::ApplyCommTimeouts()
 {
-    FDeviceTimeouts.Interval.store(FReadIntervalTimeout, std::memory_order_relaxed);
-    FDeviceTimeouts.TotalMultiplier.store(FReadTotalTimeoutMultiplier, std::memory_order_relaxed);
-    FDeviceTimeouts.TotalConstant.store(FReadTotalTimeoutConstant, std::memory_order_relaxed);
+    FLine->ApplyTimeouts({FReadIntervalTimeout, FReadTotalTimeoutMultiplier, FReadTotalTimeoutConstant,
+                          FWriteTotalTimeoutMultiplier, FWriteTotalTimeoutConstant});
+}
+
+void TComm::DeliverNotices()
+{
+    // Each notice is unlinked before its handler runs, so that a nested call
+    // goes on with the next one; it goes back to the queue afterwards, also
+    // when the handler throws.
+    struct Handed {
+        CommNoticeQueue& queue;
+        CommNotice* notice;
+        ~Handed() { queue.Release(notice); }
+    };
+    FNotices.Gather();
+    while (CommNotice* notice = FNotices.Next()) {
+        const Handed handed{FNotices, notice};
+        RaiseNotice(*notice);
+    }
+}
+
+bool TComm::WaitForNotices(std::chrono::milliseconds timeout)
+{
+    return FNotices.WaitForNotices(timeout);
 }
 
 void TComm::RaiseNotice(const CommNotice& notice)
 {
     // Each handler is called through a copy, so that it may replace itself.
-    switch (static_cast<int>(notice.type())) {
+    switch (notice.Type()) {
     case NoticeReceiveData:
         if (FOnReceiveData) {
             const TReceiveDataEvent handler = FOnReceiveData;
@@ -267,8 +168,6 @@ void TComm::RaiseNotice(const CommNotice& notice)
             const TSendDataEmptyEvent handler = FOnSendDataEmpty;
             handler(this);
         }
-        break;
-    default:
         break;
     }
 }

@@ -2,28 +2,42 @@
 //
 // It holds the settings of one serial line, opens the device with them and,
 // while the line is open, runs a receive thread and a transmit thread. What
-// the threads report arrives as events raised on the thread that created the
-// component (the user-interface thread), one at a time and in the order the
-// threads posted them.
+// the threads report waits as notices until the owner's thread calls
+// DeliverNotices(), which raises their events there, one at a time and in the
+// order the threads posted them. The owner learns that notices wait from the
+// component's CommNotifier (an event loop's wake-up), or waits for them with
+// WaitForNotices().
 //
 // The destructor closes an open line first, so the threads never outlive the
-// component; notices still waiting for the user-interface thread are dropped
-// with the component and their bytes released.
+// component; notices still waiting are dropped with the component and their
+// bytes released.
 #pragma once
 
-#include "comm_threads.h"
+#include "comm_line.h"
+#include "comm_notices.h"
+#include "comm_notifier.h"
 #include "comm_types.h"
-#include "posix_line.h"
 
-#include <QObject>
-
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
 
-class TComm : public QObject {
+
+namespace ortiva {
+// The device a port name opens. On POSIX "COMn" (n >= 1, any letter case)
+// names /dev/ttyS(n-1) and every other name is a path used as it stands; on
+// Windows every name is used as it stands.
+std::string DevicePathFor(const std::string& commName);
+}  // namespace ortiva
+
+class TComm : public TObject {
 public:
-    explicit TComm(QObject* owner = nullptr);
+    // The owner waits with WaitForNotices().
+    TComm();
+    // The notifier is woken from a worker thread whenever notices start to
+    // wait; it must outlive the component.
+    explicit TComm(ortiva::CommNotifier* notifier);
     ~TComm() override;
     TComm(const TComm&) = delete;
     TComm& operator=(const TComm&) = delete;
@@ -37,7 +51,15 @@ public:
     // is closed, the count is 0, the transmit thread has ended or its queue is
     // full. True means queued, not yet written.
     bool SendData(const void* Buffer, uint16_t BufferLength);
-    bool IsOpen() const { return FPortHandle >= 0; }
+    bool IsOpen() const { return FLine != nullptr; }
+
+    // Raises, on the calling thread, the events of every notice waiting,
+    // oldest first. A handler may call it again (a nested event loop): the
+    // inner call goes on with the notices after the one being handled.
+    void DeliverNotices();
+    // True at once when a notice waits; otherwise blocks until one is posted
+    // or the time is up.
+    bool WaitForNotices(std::chrono::milliseconds timeout);
 
     // Used at the next opening.
     const std::string& CommName() const { return FCommName; }
@@ -112,7 +134,6 @@ public:
     void SetOnSendDataEmpty(TSendDataEmptyEvent value) { FOnSendDataEmpty = std::move(value); }
 
 private:
-    friend class TCommNotifyWindow;
 
     template <typename T>
     void SetState(T& field, T value)
@@ -130,19 +151,13 @@ private:
     void ApplyCommTimeouts();
     void StopReadThread();
     void StopWriteThread();
-    void CloseWriteQueue();
-    // Raises the event a notice stands for (on the user-interface thread).
+    // Raises the event a notice stands for (on the owner's thread).
     void RaiseNotice(const ortiva::CommNotice& notice);
 
-    std::unique_ptr<TReadThread> FReadThread;
-    std::unique_ptr<TWriteThread> FWriteThread;
-    int FPortHandle = -1;
-    int FCloseEvent = -1;
-    ortiva::CommNoticeReceiver* FNotifyWindow = nullptr;
-    // The transmit queue: a pipe carrying WriteRequest records.
-    int FQueueRead = -1;
-    int FQueueWrite = -1;
-    bool FRs485Active = false;
+    // Where the worker threads' notices wait for the owner.
+    ortiva::CommNoticeQueue FNotices;
+    // The open line; none when the port is closed.
+    std::unique_ptr<ortiva::CommLine> FLine;
 
     std::string FCommName = "COM2";
     ortiva::LineSettings FState;
@@ -151,7 +166,6 @@ private:
     uint32_t FReadTotalTimeoutConstant = 0;
     uint32_t FWriteTotalTimeoutMultiplier = 0;
     uint32_t FWriteTotalTimeoutConstant = 0;
-    ortiva::ReadTimeouts FDeviceTimeouts;
 
     TReceiveDataEvent FOnReceiveData;
     TNotifyEvent FOnRequestHangup;

@@ -1,7 +1,9 @@
 // Opening, closing and reopening a line, every way an opening can fail and
 // what the operator is told about it, and the ports offered for opening.
-#include "port_catalog.h"
 #include "serial_test_support.h"
+
+#ifdef __linux__
+#include "port_catalog.h"
 
 #include <grp.h>
 #include <signal.h>
@@ -9,6 +11,7 @@
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -32,6 +35,7 @@ std::string OpenError(TComm& comm, int* systemError = nullptr)
     return "(opened)";
 }
 
+#ifdef __linux__
 // This test program run again as another process (see serial_test_main.cpp),
 // talking over its standard input and output.
 class HelperProcess {
@@ -74,9 +78,8 @@ public:
     // (everything when empty), until it ends or the deadline passes.
     std::string Read(const std::string& until = "")
     {
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < kDeadlineMs && (until.empty() || output_.find(until) == std::string::npos)) {
+        const Clock::time_point start = Clock::now();
+        while (ElapsedMs(start) < kDeadlineMs && (until.empty() || output_.find(until) == std::string::npos)) {
             pollfd wait{fromChild_, POLLIN, 0};
             if (::poll(&wait, 1, 100) <= 0) continue;
             char buffer[4096];
@@ -103,12 +106,15 @@ private:
     int status_ = -1;
     std::string output_;
 };
+#endif
 
 TEST(CommOpenClose, FreshThreadsAtEachOpeningAndNothingLeftAfterClosing)
 {
     Pty pty;
+#ifdef __linux__
     const int descriptors = OpenDescriptors();
-    TComm comm;
+#endif
+    PumpedComm comm;
     Recorder seen;
     seen.Attach(comm);
     comm.ClosePort();  // closed already: nothing happens
@@ -118,8 +124,10 @@ TEST(CommOpenClose, FreshThreadsAtEachOpeningAndNothingLeftAfterClosing)
         SCOPED_TRACE(opening);
         OpenOn(comm, pty);
         ASSERT_TRUE(comm.IsOpen());
+#ifdef __linux__
         EXPECT_EQ(ThreadsNamed("TReadThread"), 1);
         EXPECT_EQ(ThreadsNamed("TWriteThread"), 1);
+#endif
         // A new transmit thread reports its empty queue once.
         ASSERT_TRUE(PumpUntil([&] { return seen.empties == opening; }));
 
@@ -132,8 +140,10 @@ TEST(CommOpenClose, FreshThreadsAtEachOpeningAndNothingLeftAfterClosing)
 
         comm.ClosePort();
         EXPECT_FALSE(comm.IsOpen());
+#ifdef __linux__
         EXPECT_TRUE(NoWorkerThreads());
         EXPECT_EQ(OpenDescriptors(), descriptors);
+#endif
     }
     EXPECT_EQ(seen.hangups, 0);
 }
@@ -141,7 +151,7 @@ TEST(CommOpenClose, FreshThreadsAtEachOpeningAndNothingLeftAfterClosing)
 TEST(CommOpenClose, OpeningAnOpenComponentLeavesTheLineWorking)
 {
     Pty pty;
-    TComm comm;
+    PumpedComm comm;
     Recorder seen;
     seen.Attach(comm);
     OpenOn(comm, pty);
@@ -161,10 +171,13 @@ TEST(CommOpenClose, OpeningAnOpenComponentLeavesTheLineWorking)
 // failure carries the system's error, and the lines shown beneath the text
 // name the path tried, the reason and what to do.
 struct FailingSetup {
+    explicit FailingSetup(Pty& line) : pty(line) {}
     Pty& pty;
     std::vector<std::unique_ptr<TComm>> others;
+#ifdef __linux__
     std::unique_ptr<HelperProcess> helper;
     int lockFd = -1;
+#endif
 };
 
 struct FailingName {
@@ -179,6 +192,7 @@ struct FailingName {
 
 class CommOpenFailure : public ::testing::TestWithParam<FailingName> {};
 
+#ifdef __linux__
 std::string Filled(std::string text, const std::string& path, const std::string& holder)
 {
     for (const auto& [key, value] : {std::pair<std::string, std::string>{"$PATH", path}, {"$HOLDER", holder}}) {
@@ -186,21 +200,25 @@ std::string Filled(std::string text, const std::string& path, const std::string&
     }
     return text;
 }
+#endif
 
 TEST_P(CommOpenFailure, RaisesItsTextAndLeavesNothingOpen)
 {
     Pty pty;
-    FailingSetup setup{pty, {}, {}, -1};
+    FailingSetup setup(pty);
     const std::string name = GetParam().make(setup);
+#ifdef __linux__
     const int descriptors = OpenDescriptors();
     const int readers = ThreadsNamed("TReadThread");
+#endif
 
-    TComm comm;
+    PumpedComm comm;
     comm.SetCommName(name);
     int systemError = -1;
     EXPECT_EQ(OpenError(comm, &systemError), GetParam().error);
     EXPECT_EQ(systemError, GetParam().systemError) << std::strerror(systemError);
     EXPECT_FALSE(comm.IsOpen());
+#ifdef __linux__
     EXPECT_EQ(OpenDescriptors(), descriptors);
     EXPECT_EQ(ThreadsNamed("TReadThread"), readers);
 
@@ -216,12 +234,29 @@ TEST_P(CommOpenFailure, RaisesItsTextAndLeavesNothingOpen)
     if (setup.lockFd >= 0) {
         ::close(setup.lockFd);
     }
-    setup.others.clear();
     setup.helper.reset();
+#endif
+    setup.others.clear();
     OpenOn(comm, pty);
     EXPECT_TRUE(comm.IsOpen());
 }
 
+#ifdef _WIN32
+std::string TempFile()
+{
+    char folder[MAX_PATH] = {};
+    char path[MAX_PATH] = {};
+    EXPECT_NE(::GetTempPathA(MAX_PATH, folder), 0u);
+    EXPECT_NE(::GetTempFileNameA(folder, "ort", 0, path), 0u);
+    return path;
+}
+
+const FailingName kFailingNames[] = {
+    {"MissingDevice", [](FailingSetup&) { return std::string("\\\\.\\COM199"); }, "Error opening serial port",
+     ERROR_FILE_NOT_FOUND, {}},
+    {"RegularFile", [](FailingSetup&) { return TempFile(); }, "File handle is not a comm handle ", 0, {}},
+};
+#else
 std::string TempFile()
 {
     char path[] = "/tmp/ortiva-serial-XXXXXX";
@@ -243,7 +278,7 @@ const FailingName kFailingNames[] = {
      "File handle is not a comm handle ", ENOTTY, {"not a serial port"}},
     {"LineHeldByAnotherComponent",
      [](FailingSetup& setup) {
-         setup.others.push_back(std::make_unique<TComm>());
+         setup.others.push_back(std::make_unique<PumpedComm>());
          OpenOn(*setup.others.back(), setup.pty);
          return setup.pty.Path();
      },
@@ -265,10 +300,12 @@ const FailingName kFailingNames[] = {
      },
      "Error opening serial port", EBUSY, {"(EBUSY)", "Another program has the port open: $HOLDER."}},
 };
+#endif
 
 INSTANTIATE_TEST_SUITE_P(Names, CommOpenFailure, ::testing::ValuesIn(kFailingNames),
                          [](const auto& info) { return std::string(info.param.what); });
 
+#ifdef __linux__
 // A line of group dialout that the test's user may not open, opened by a
 // second run of this program as user nobody.
 TEST(CommOpenFailureAdvice, PermissionDeniedNamesTheGroupAndTheCommandThatAddsTheUser)
@@ -384,7 +421,7 @@ TEST(CommOpenClose, RunningOutOfDescriptorsPartWayUndoesTheEarlierSteps)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.error);
         const int descriptors = OpenDescriptors();
-        TComm comm;
+        PumpedComm comm;
         comm.SetCommName(pty.Path());
         // Looked at once the limit is gone: sanitizer checks need descriptors too.
         std::exception_ptr failure;
@@ -412,24 +449,31 @@ TEST(CommOpenClose, RunningOutOfDescriptorsPartWayUndoesTheEarlierSteps)
     }
 }
 
+#endif
+
 TEST(CommOpenClose, DestroyingAnOpenComponentStopsItsThreadsAndDropsPendingNotices)
 {
     Pty pty;
+#ifdef __linux__
     const int descriptors = OpenDescriptors();
+#endif
     int raised = 0;
     {
-        TComm comm;
-        comm.SetOnReceiveData([&](QObject*, const void*, uint16_t) { ++raised; });
+        PumpedComm comm;
+        comm.SetOnReceiveData([&](TObject*, const void*, uint16_t) { ++raised; });
         OpenOn(comm, pty);
         pty.Write("unread reply");
         Sleep(400);  // the chunk is posted but never handled
     }
+#ifdef __linux__
     EXPECT_TRUE(NoWorkerThreads());
     EXPECT_EQ(OpenDescriptors(), descriptors);
+#endif
     Pump(50);
     EXPECT_EQ(raised, 0);
 }
 
+#ifdef __linux__
 TEST(CommDevicePath, ComNamesMapToSerialDevicesOtherNamesAreKept)
 {
     const struct {
@@ -447,13 +491,16 @@ TEST(CommDevicePath, ComNamesMapToSerialDevicesOtherNamesAreKept)
     }
 }
 
+#endif
+
 }  // namespace
 
+#ifdef __linux__
 namespace serial_test {
 
 int HoldLine(const std::string& path)
 {
-    TComm comm;
+    PumpedComm comm;
     comm.SetCommName(path);
     comm.OpenPort();
     std::printf("held\n");
@@ -466,7 +513,7 @@ int HoldLine(const std::string& path)
 
 int OpenReport(const std::string& path)
 {
-    TComm comm;
+    PumpedComm comm;
     comm.SetCommName(path);
     std::string report = "(opened)\n";
     try {
@@ -480,3 +527,4 @@ int OpenReport(const std::string& path)
 }
 
 }  // namespace serial_test
+#endif

@@ -2,12 +2,11 @@
 // shared by the GoogleTest programs and the memory-checked cycle run.
 #pragma once
 
-#include <QElapsedTimer>
-
 #include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <string>
 
 // Reads from `fd` until `count` bytes are in, the line ends, or `deadlineMs`
@@ -15,9 +14,8 @@
 inline std::string ReadFromPty(int fd, size_t count, int deadlineMs)
 {
     std::string got;
-    QElapsedTimer clock;
-    clock.start();
-    while (got.size() < count && clock.elapsed() < deadlineMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs);
+    while (got.size() < count && std::chrono::steady_clock::now() < deadline) {
         pollfd wait{fd, POLLIN, 0};
         if (::poll(&wait, 1, 100) > 0) {
             char buffer[4096];

@@ -6,15 +6,12 @@
 // Each cycle makes a component, opens it, checks one message each way, then
 // leaves work behind at close: sends still queued (the other side reads
 // nothing, so the transmit thread blocks on a full line) and input the
-// component has read or is reading but nobody has taken from the event loop.
+// component has read or is reading but nobody has taken from its notices.
 // The component is closed and destroyed with all of that pending. Every
 // fourth cycle reuses the previous line for a second open of the same
 // component instead. Exits 1 when a message does not arrive intact.
 #include "pty_read.h"
 #include "tcomm.h"
-
-#include <QCoreApplication>
-#include <QElapsedTimer>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -83,18 +80,20 @@ private:
     std::string path_;
 };
 
-bool PumpUntil(const std::function<bool()>& done)
+// Raises the component's events until done() holds.
+bool PumpUntil(TComm& comm, const std::function<bool()>& done)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > kDeadlineMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kDeadlineMs);
+    for (;;) {
+        comm.DeliverNotices();
+        if (done()) {
+            return true;
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
             return false;
         }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        comm.WaitForNotices(std::chrono::milliseconds(10));
     }
-    return true;
 }
 
 std::string Message(const char* what, int cycle, size_t length)
@@ -113,7 +112,7 @@ std::string Message(const char* what, int cycle, size_t length)
 bool OneOpen(TComm& comm, const Pty& pty, int cycle, std::string& inFlight)
 {
     std::string received;
-    comm.SetOnReceiveData([&](QObject*, const void* bytes, uint16_t count) {
+    comm.SetOnReceiveData([&](TObject*, const void* bytes, uint16_t count) {
         received.append(static_cast<const char*>(bytes), count);
     });
     comm.SetCommName(pty.Path());
@@ -126,7 +125,7 @@ bool OneOpen(TComm& comm, const Pty& pty, int cycle, std::string& inFlight)
     const auto arrived = [&] {
         return received.size() >= in.size() && received.compare(received.size() - in.size(), in.size(), in) == 0;
     };
-    bool intact = pty.Write(in) && PumpUntil(arrived);
+    bool intact = pty.Write(in) && PumpUntil(comm, arrived);
     const size_t early = received.size() - std::min(received.size(), in.size());
     intact = intact && early <= inFlight.size() &&
              inFlight.compare(inFlight.size() - early, early, received, 0, early) == 0;
@@ -141,7 +140,7 @@ bool OneOpen(TComm& comm, const Pty& pty, int cycle, std::string& inFlight)
     }
 
     // Left behind at close: more to send than the line takes while nobody
-    // reads its other side, and input that is not taken from the event loop.
+    // reads its other side, and input whose notices are not delivered.
     const std::string block(4000, static_cast<char>('A' + cycle % 26));
     for (int i = 0; i < 24; ++i) {
         comm.SendData(block.data(), static_cast<uint16_t>(block.size()));
@@ -159,7 +158,6 @@ bool OneOpen(TComm& comm, const Pty& pty, int cycle, std::string& inFlight)
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
     const int cycles = argc > 1 ? std::atoi(argv[1]) : 1000;
     std::unique_ptr<Pty> pty;
     std::unique_ptr<TComm> comm;

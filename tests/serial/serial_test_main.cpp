@@ -1,8 +1,6 @@
-// The component raises its events through the event loop of the thread that
-// created it, so the tests run with an application object. Two options run
-// the program as a helper for a test instead (a second process on a line).
-#include <QCoreApplication>
-
+// The serial component's tests raise its events through the test support's
+// pumps (serial_test_support.h). On Linux two options run the program as a
+// helper for a test instead (a second process on a line).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,9 +9,10 @@
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+#ifdef __linux__
     if (argc == 3 && std::string(argv[1]) == "--hold-line") return serial_test::HoldLine(argv[2]);
     if (argc == 3 && std::string(argv[1]) == "--open-report") return serial_test::OpenReport(argv[2]);
+#endif
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -6,6 +6,8 @@ using namespace serial_test;
 
 namespace {
 
+#ifdef __linux__
+
 TEST(CommSettings, OpeningPutsTheLineInRawModeWithTheStoredSettings)
 {
     Pty pty;
@@ -15,7 +17,7 @@ TEST(CommSettings, OpeningPutsTheLineInRawModeWithTheStoredSettings)
     cooked.c_iflag |= ICRNL;
     pty.SetLine(cooked);
 
-    TComm comm;
+    PumpedComm comm;
     comm.SetBaudRate(38400);
     comm.SetStopBits(TStopBits::_2);
     comm.SetParity(TParity::Odd);
@@ -44,7 +46,7 @@ class CommSetterOnOpenLine : public ::testing::TestWithParam<LineChange> {};
 TEST_P(CommSetterOnOpenLine, ChangesTheLineAtOnce)
 {
     Pty pty;
-    TComm comm;
+    PumpedComm comm;
     OpenOn(comm, pty);
     GetParam().set(comm);
     GetParam().check(pty.Line(), pty.Master());
@@ -130,7 +132,7 @@ TEST(CommSettings, OnlyANewValueReappliesTheControlBlock)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Pty pty;
-        TComm comm;
+        PumpedComm comm;
         OpenOn(comm, pty);
         termios marked = pty.Line();
         marked.c_lflag |= ECHO;
@@ -146,7 +148,7 @@ TEST(CommSettings, OnlyANewValueReappliesTheControlBlock)
 TEST(CommSettings, SettersOnAClosedComponentOnlyStore)
 {
     Pty pty;
-    TComm comm;
+    PumpedComm comm;
     OpenOn(comm, pty);
     comm.ClosePort();
     comm.SetBaudRate(57600);
@@ -160,10 +162,12 @@ TEST(CommSettings, SettersOnAClosedComponentOnlyStore)
     EXPECT_NE(line.c_cflag & CRTSCTS, 0u);
 }
 
+#endif
+
 TEST(CommSettings, ANewReadIntervalTakesEffectOnTheOpenLine)
 {
     Pty pty;
-    TComm comm;
+    PumpedComm comm;
     Recorder seen;
     seen.Attach(comm);
     OpenOn(comm, pty);

@@ -41,7 +41,7 @@ TEST(CommReceive, ChunksEndAfterTheReadIntervalOfSilence)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Pty pty;
-        TComm comm;
+        PumpedComm comm;
         Recorder seen;
         seen.Attach(comm);
         seen.holdMs = c.holdMs;
@@ -67,7 +67,7 @@ TEST(CommReceive, ALongStreamArrivesInOrderInChunksOfAtMost2048Bytes)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.size);
         Pty pty;
-        TComm comm;
+        PumpedComm comm;
         Recorder seen;
         seen.Attach(comm);
         OpenOn(comm, pty);
@@ -89,11 +89,11 @@ TEST(CommReceive, ALongStreamArrivesInOrderInChunksOfAtMost2048Bytes)
 TEST(CommReceive, ANestedEventLoopInAHandlerKeepsTheChunksInOrder)
 {
     Pty pty;
-    TComm comm;
+    PumpedComm comm;
     std::vector<std::string> chunks;
     int depth = 0;
     int deepest = 0;
-    comm.SetOnReceiveData([&](QObject*, const void* buffer, uint16_t length) {
+    comm.SetOnReceiveData([&](TObject*, const void* buffer, uint16_t length) {
         chunks.emplace_back(static_cast<const char*>(buffer), length);
         deepest = std::max(deepest, depth);
         if (chunks.size() == 1) {
@@ -118,7 +118,7 @@ TEST(CommReceive, ANestedEventLoopInAHandlerKeepsTheChunksInOrder)
 TEST(CommSend, ResultOfSendData)
 {
     Pty pty;
-    TComm comm;
+    PumpedComm comm;
     const char frame[] = "QQS#ADR:001#";
     EXPECT_FALSE(comm.SendData(frame, 12)) << "closed";
     OpenOn(comm, pty);
@@ -133,7 +133,7 @@ TEST(CommSend, ResultOfSendData)
 TEST(CommSend, BlocksAreWrittenWholeAndInOrder)
 {
     Pty pty;
-    TComm comm;
+    PumpedComm comm;
     OpenOn(comm, pty);
     // The large block does not fit into the line at once, so the transmit
     // thread has to wait for room in the middle of it.
@@ -146,11 +146,13 @@ TEST(CommSend, BlocksAreWrittenWholeAndInOrder)
     EXPECT_EQ(pty.Read(expected.size()), expected);
 }
 
+#ifdef __linux__
+// Holding the line's output back needs a second hold of a pseudo-terminal.
 TEST(CommSend, SendDataEmptyOnceAtStartAndOnceEachTimeTheQueueRunsDry)
 {
     Pty pty;
     pty.HoldSlave();
-    TComm comm;
+    PumpedComm comm;
     Recorder seen;
     seen.Attach(comm);
     OpenOn(comm, pty);
@@ -180,7 +182,7 @@ TEST(CommSend, ClosingWhileAWriteWaitsForTheLineEndsWithoutAHangup)
     Pty pty;
     pty.HoldSlave();
     const int descriptors = OpenDescriptors();
-    TComm comm;
+    PumpedComm comm;
     Recorder seen;
     seen.Attach(comm);
     OpenOn(comm, pty);
@@ -203,7 +205,7 @@ TEST(CommSend, AFullQueueRefusesRequestsAndClosingReleasesTheQueued)
 {
     Pty pty;
     pty.HoldSlave();
-    TComm comm;
+    PumpedComm comm;
     OpenOn(comm, pty);
     pty.StopOutput();
     int accepted = 0;
@@ -217,25 +219,38 @@ TEST(CommSend, AFullQueueRefusesRequestsAndClosingReleasesTheQueued)
     EXPECT_TRUE(NoWorkerThreads());
 }
 
+#endif
+
 TEST(CommDeviceLoss, OneHangupThenTheReceiveThreadIsGone)
 {
     Pty pty;
-    TComm comm;
+    PumpedComm comm;
     Recorder seen;
     seen.Attach(comm);
     OpenOn(comm, pty);
     ASSERT_TRUE(PumpUntil([&] { return seen.empties == 1; }));
 
     pty.Hangup();
+#ifdef __linux__
     ASSERT_TRUE(PumpUntil([&] { return seen.hangups == 1 && ThreadsNamed("TReadThread") == 0; }));
+#else
+    ASSERT_TRUE(PumpUntil([&] { return seen.hangups == 1; }));
+#endif
     Pump(500);
     EXPECT_EQ(seen.hangups, 1);
+#ifdef __linux__
     EXPECT_EQ(ThreadsNamed("TWriteThread"), 1);  // idle, waiting for requests
+#endif
     EXPECT_TRUE(comm.IsOpen());
 
     // The transmit thread learns of the loss with its next write, and ends.
     EXPECT_TRUE(comm.SendData("lost", 4));
+#ifdef __linux__
     ASSERT_TRUE(PumpUntil([&] { return seen.hangups == 2 && NoWorkerThreads(); }));
+#else
+    ASSERT_TRUE(PumpUntil([&] { return seen.hangups == 2; }));
+    Pump(200);  // the thread ends right after posting its notice
+#endif
     EXPECT_FALSE(comm.SendData("lost", 4));
 
     comm.ClosePort();

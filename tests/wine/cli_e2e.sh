@@ -10,7 +10,7 @@
 set -uo pipefail
 wine_run="$1" prefix="$2" cli="$3" sim="$4"
 if [[ -z "$cli" ]]; then
-  echo "skipped: ortiva-cli.exe is not built in this build for Windows (needs ORTIVA_CLI_QT_FREE)"
+  echo "skipped: ortiva-cli.exe is not built in this build for Windows"
   exit 77
 fi
 if [[ ! -x "$sim" ]]; then

@@ -1,8 +1,10 @@
-#include "comm_threads.h"
+#include "posix_comm.h"
 
-#include <QCoreApplication>
+#include "comm_line.h"
 
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <pthread.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -12,167 +14,12 @@
 #include <chrono>
 #include <climits>
 #include <cstring>
+#include <exception>
+#include <memory>
 #include <new>
+#include <system_error>
 
 namespace ortiva {
-
-CommNotice::CommNotice(TCommNotice notice, uint32_t param, uint16_t count)
-    : QEvent(static_cast<QEvent::Type>(notice)), FParam(param), FCount(count)
-{
-}
-
-CommNotice* CommNotice::Make(TCommNotice notice, uint32_t param, const uint8_t* bytes, uint16_t count)
-{
-    // The bytes, and one zero byte after them, share the notice's block.
-    void* block = ::operator new(sizeof(CommNotice) + count + 1u, std::nothrow);
-    if (block == nullptr) {
-        return nullptr;
-    }
-    auto* made = new (block) CommNotice(notice, param, count);
-    auto* tail = reinterpret_cast<uint8_t*>(made + 1);
-    if (count > 0) {
-        std::memcpy(tail, bytes, count);
-    }
-    tail[count] = 0;
-    return made;
-}
-
-CommNotice* CommNotice::MakeChunkIn(void* block, const uint8_t* bytes, uint16_t count)
-{
-    auto* made = new (block) CommNotice(NoticeReceiveData, count, count);
-    made->FChunkBlock = true;
-    auto* tail = reinterpret_cast<uint8_t*>(made + 1);
-    std::memcpy(tail, bytes, count);
-    tail[count] = 0;
-    return made;
-}
-
-CommNoticeReceiver::CommNoticeReceiver(QObject* parent) : QObject(parent)
-{
-    FSpareWake.store(new QEvent(kWakeEvent), std::memory_order_relaxed);
-}
-
-CommNoticeReceiver::~CommNoticeReceiver()
-{
-    // A wake-up event already posted is removed with the receiver by Qt.
-    delete FSpareWake.exchange(nullptr, std::memory_order_acquire);
-    CommNotice* incoming = FIncoming.exchange(nullptr, std::memory_order_acquire);
-    for (CommNotice* list : {FFirst, incoming}) {
-        while (list != nullptr) {
-            CommNotice* next = list->FNext;
-            delete list;
-            list = next;
-        }
-    }
-    SpareBlock* spare = FSpareBlocks.exchange(nullptr, std::memory_order_acquire);
-    while (spare != nullptr) {
-        SpareBlock* next = spare->Next;
-        ::operator delete(spare);
-        spare = next;
-    }
-}
-
-CommNotice* CommNoticeReceiver::MakeChunk(const uint8_t* bytes, uint16_t count)
-{
-    SpareBlock* spare = FSpareBlocks.load(std::memory_order_acquire);
-    while (spare != nullptr &&
-           !FSpareBlocks.compare_exchange_weak(spare, spare->Next, std::memory_order_acquire, std::memory_order_acquire)) {
-    }
-    void* block = spare;
-    if (spare != nullptr) {
-        FSpareCount.fetch_sub(1, std::memory_order_relaxed);
-    } else {
-        block = ::operator new(kChunkBlockSize, std::nothrow);
-        if (block == nullptr) {
-            return nullptr;
-        }
-    }
-    return CommNotice::MakeChunkIn(block, bytes, count);
-}
-
-void CommNoticeReceiver::Release(CommNotice* notice)
-{
-    if (!notice->FChunkBlock || FSpareCount.load(std::memory_order_relaxed) >= kSpareChunkBlocks) {
-        delete notice;
-        return;
-    }
-    notice->~CommNotice();
-    auto* spare = reinterpret_cast<SpareBlock*>(static_cast<void*>(notice));
-    spare->Next = FSpareBlocks.load(std::memory_order_relaxed);
-    while (!FSpareBlocks.compare_exchange_weak(spare->Next, spare, std::memory_order_release,
-                                               std::memory_order_relaxed)) {
-    }
-    FSpareCount.fetch_add(1, std::memory_order_relaxed);
-}
-
-bool CommNoticeReceiver::Push(CommNotice* notice)
-{
-    CommNotice* newest = FIncoming.load(std::memory_order_relaxed);
-    do {
-        notice->FNext = newest;
-    } while (!FIncoming.compare_exchange_weak(newest, notice, std::memory_order_acq_rel, std::memory_order_relaxed));
-    return newest == nullptr;
-}
-
-void CommNoticeReceiver::Wake()
-{
-    // The list was found empty: the receiver had taken everything before it,
-    // and had put the spare in place before taking.
-    QCoreApplication::postEvent(this, FSpareWake.exchange(nullptr, std::memory_order_acquire));
-}
-
-bool CommNoticeReceiver::Post(TCommNotice notice, uint32_t param)
-{
-    CommNotice* made = CommNotice::Make(notice, param);
-    if (made == nullptr) {
-        return false;
-    }
-    Post(made);
-    return true;
-}
-
-bool CommNoticeReceiver::event(QEvent* e)
-{
-    if (e->type() == kWakeEvent) {
-        Deliver();
-        return true;
-    }
-    return QObject::event(e);
-}
-
-void CommNoticeReceiver::Deliver()
-{
-    // The spare first: the next push onto the emptied list posts it.
-    if (FSpareWake.load(std::memory_order_relaxed) == nullptr) {
-        FSpareWake.store(new QEvent(kWakeEvent), std::memory_order_release);
-    }
-    CommNotice* newest = FIncoming.exchange(nullptr, std::memory_order_acq_rel);
-    // Newest first: turn the list round and put it behind what is waiting.
-    CommNotice* oldest = nullptr;
-    CommNotice* last = newest;
-    while (newest != nullptr) {
-        CommNotice* next = newest->FNext;
-        newest->FNext = oldest;
-        oldest = newest;
-        newest = next;
-    }
-    if (oldest != nullptr) {
-        (FLast != nullptr ? FLast->FNext : FFirst) = oldest;
-        FLast = last;
-    }
-    // A handler may run a nested event loop, which may deliver again: each
-    // notice is unlinked before its handler runs.
-    while (FFirst != nullptr) {
-        CommNotice* notice = FFirst;
-        FFirst = notice->FNext;
-        if (FFirst == nullptr) {
-            FLast = nullptr;
-        }
-        notice->FNext = nullptr;
-        QCoreApplication::sendEvent(this, notice);
-        Release(notice);
-    }
-}
 
 void SignalCloseEvent(int closeEvent)
 {
@@ -226,7 +73,7 @@ int PollTimeoutUntil(Clock::time_point deadline)
 
 }  // namespace
 
-TCommThread::TCommThread(const char* name, int device, int closeEvent, CommNoticeReceiver* notifyWindow)
+TCommThread::TCommThread(const char* name, int device, int closeEvent, CommNoticeQueue* notifyWindow)
     : FDevice(device), FCloseEvent(closeEvent), FNotifyWindow(notifyWindow), FName(name)
 {
 }
@@ -284,7 +131,7 @@ void TCommThread::PostHangup() const
 
 // ---------------------------------------------------------------- receive
 
-TReadThread::TReadThread(int device, int closeEvent, CommNoticeReceiver* notifyWindow, const ReadTimeouts* timeouts)
+TReadThread::TReadThread(int device, int closeEvent, CommNoticeQueue* notifyWindow, const ReadTimeouts* timeouts)
     : TCommThread("TReadThread", device, closeEvent, notifyWindow), FTimeouts(timeouts)
 {
 }
@@ -467,7 +314,7 @@ bool TReadThread::CheckLineEvents()
 
 // ---------------------------------------------------------------- transmit
 
-TWriteThread::TWriteThread(int device, int closeEvent, CommNoticeReceiver* notifyWindow, int queue)
+TWriteThread::TWriteThread(int device, int closeEvent, CommNoticeQueue* notifyWindow, int queue)
     : TCommThread("TWriteThread", device, closeEvent, notifyWindow), FQueue(queue)
 {
 }
@@ -573,4 +420,216 @@ bool TWriteThread::WriteBlock(const WriteRequest& request)
         }
     }
     return true;
+}
+
+// ---------------------------------------------------------------- the line
+
+namespace {
+
+int ThreadError(const std::exception& e)
+{
+    const auto* system = dynamic_cast<const std::system_error*>(&e);
+    return system ? system->code().value() : ENOMEM;
+}
+
+// The line as a descriptor, the close event as an eventfd, the transmit
+// thread's queue as a pipe carrying WriteRequest records.
+class PosixCommLine final : public CommLine {
+public:
+    ~PosixCommLine() override
+    {
+        // The component ends the threads and closes everything first.
+        CloseWriteQueue();
+    }
+
+    LineOpenStatus OpenDevice(const std::string& name, int& error) override
+    {
+        const DeviceOpenResult opened = ortiva::OpenDevice(DevicePathFor(name));
+        error = opened.Error;
+        switch (opened.Status) {
+        case DeviceOpenStatus::Opened:
+            FDevice = opened.Fd;
+            FRs485Active = false;
+            return LineOpenStatus::Opened;
+        case DeviceOpenStatus::NotATerminal:
+            return LineOpenStatus::NotACommDevice;
+        case DeviceOpenStatus::CannotOpen:
+            break;
+        }
+        return LineOpenStatus::CannotOpen;
+    }
+
+    // Linux has no call for the queue sizes. The terminal layer buffers 4096
+    // received bytes per line and the driver its own transmit ring, which is
+    // what the line needs; the step cannot fail here.
+    bool SetupQueues(uint32_t, uint32_t, int&) override { return true; }
+
+    void Purge(uint32_t flags) override
+    {
+        if (flags & kPurgeInput) {
+            DiscardInput(FDevice);
+        }
+        if (flags & kPurgeOutput) {
+            DiscardOutput(FDevice);
+        }
+    }
+
+    void ApplyState(const LineSettings& settings) override { ApplyLineSettings(FDevice, settings, FRs485Active); }
+
+    // The receive thread takes the read timeouts from here for every chunk.
+    // Write timeouts have nothing to act on: a write is carried on with the
+    // rest until every byte is out, whatever a time limit would cut it into.
+    void ApplyTimeouts(const CommTimeouts& timeouts) override
+    {
+        FTimeouts.Interval.store(timeouts.ReadInterval, std::memory_order_relaxed);
+        FTimeouts.TotalMultiplier.store(timeouts.ReadTotalMultiplier, std::memory_order_relaxed);
+        FTimeouts.TotalConstant.store(timeouts.ReadTotalConstant, std::memory_order_relaxed);
+    }
+
+    bool CreateCloseEvent(int& error) override
+    {
+        FCloseEvent = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        error = FCloseEvent < 0 ? errno : 0;
+        return FCloseEvent >= 0;
+    }
+
+    bool CreateReadThread(CommNoticeQueue& notices, int& error) override
+    {
+        try {
+            auto reader = std::make_unique<TReadThread>(FDevice, FCloseEvent, &notices, &FTimeouts);
+            reader->Create();
+            FReadThread = std::move(reader);
+            return true;
+        } catch (const std::exception& e) {
+            error = ThreadError(e);
+            return false;
+        }
+    }
+
+    // The transmit thread's queue belongs with the thread: if it cannot be
+    // made, the thread cannot be either.
+    bool CreateWriteThread(CommNoticeQueue& notices, int& error) override
+    {
+        int queue[2];
+        if (::pipe2(queue, O_CLOEXEC | O_NONBLOCK) != 0) {
+            error = errno;
+            return false;
+        }
+        FQueueRead = queue[0];
+        FQueueWrite = queue[1];
+        try {
+            auto writer = std::make_unique<TWriteThread>(FDevice, FCloseEvent, &notices, FQueueRead);
+            writer->Create();
+            FWriteThread = std::move(writer);
+            return true;
+        } catch (const std::exception& e) {
+            error = ThreadError(e);
+            CloseWriteQueue();
+            return false;
+        }
+    }
+
+    void StartThreads() override
+    {
+        FReadThread->Resume();
+        FWriteThread->Resume();
+    }
+
+    void SignalClose() override { SignalCloseEvent(FCloseEvent); }
+
+    void EndReadThread() override
+    {
+        if (FReadThread) {
+            FReadThread->Terminate();
+            FReadThread->WaitFor();
+            FReadThread.reset();
+        }
+    }
+
+    void EndWriteThread() override
+    {
+        if (FWriteThread) {
+            FWriteThread->Terminate();
+            FWriteThread->WaitFor();
+            FWriteThread.reset();
+        }
+        CloseWriteQueue();
+    }
+
+    void CloseCloseEvent() override
+    {
+        if (FCloseEvent >= 0) {
+            ::close(FCloseEvent);
+            FCloseEvent = -1;
+        }
+    }
+
+    void CloseDevice() override
+    {
+        if (FDevice >= 0) {
+            ReleaseDevice(FDevice, FRs485Active);
+            FDevice = -1;
+            FRs485Active = false;
+        }
+    }
+
+    bool QueueWrite(const void* bytes, uint16_t count) override
+    {
+        if (!FWriteThread || FWriteThread->Finished()) {
+            return false;
+        }
+        auto* copy = new (std::nothrow) uint8_t[count + 1u];
+        if (copy == nullptr) {
+            return false;
+        }
+        std::memcpy(copy, bytes, count);
+        copy[count] = 0;
+        // One record is far below the pipe's atomic write size, so a record
+        // is either queued whole or not at all (queue full).
+        const WriteRequest request{copy, count};
+        if (::write(FQueueWrite, &request, sizeof request) != static_cast<ssize_t>(sizeof request)) {
+            delete[] copy;
+            return false;
+        }
+        return true;
+    }
+
+private:
+    // Releases every request still queued and closes the queue.
+    void CloseWriteQueue()
+    {
+        if (FQueueRead >= 0) {
+            WriteRequest request{};
+            for (;;) {
+                const ssize_t got = ::read(FQueueRead, &request, sizeof request);
+                if (got == static_cast<ssize_t>(sizeof request)) {
+                    delete[] request.Bytes;
+                } else if (!(got < 0 && errno == EINTR)) {
+                    break;
+                }
+            }
+            ::close(FQueueRead);
+            FQueueRead = -1;
+        }
+        if (FQueueWrite >= 0) {
+            ::close(FQueueWrite);
+            FQueueWrite = -1;
+        }
+    }
+
+    int FDevice = -1;
+    bool FRs485Active = false;
+    int FCloseEvent = -1;
+    ReadTimeouts FTimeouts;
+    std::unique_ptr<TReadThread> FReadThread;
+    std::unique_ptr<TWriteThread> FWriteThread;
+    int FQueueRead = -1;
+    int FQueueWrite = -1;
+};
+
+}  // namespace
+
+std::unique_ptr<CommLine> ortiva::MakeCommLine()
+{
+    return std::make_unique<PosixCommLine>();
 }
