@@ -222,6 +222,10 @@ std::vector<uint8_t> Link::Exchange(const Command& command, const std::string& w
     }
     comm_->SetOnReceiveData(nullptr);
     stats_.wait += Clock::now() - sent;
+    // A start bit, 8 data bits, a parity bit when there is parity, a stop bit.
+    const int64_t bits = options_.parity == TParity::None ? 10 : 11;
+    stats_.wire += std::chrono::nanoseconds(static_cast<int64_t>(command.bytes.size() + reply.size()) * bits *
+                                            1'000'000'000 / std::max<int64_t>(options_.baud, 1));
     if (reply.empty() && lineLost_) ThrowLineLost(what);
     if (reply.empty()) {
         if (options_.log) std::fprintf(options_.log, "%*s no reply within %d ms\n", 15, "", options_.timeoutMs);

@@ -60,6 +60,7 @@ struct LinkStats {
     std::chrono::nanoseconds wait{};  // from each frame's send to its reply's hand-over
     int endedBySilence = 0;          // replies ended by the line's silence, not by their judge
     int endedByTimeout = 0;          // replies still incomplete at the timeout
+    std::chrono::nanoseconds wire{};  // the frames' and replies' bytes on the line at its rate
 };
 
 // Says where a reply ends, from the bytes received so far.
