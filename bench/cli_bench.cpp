@@ -82,9 +82,11 @@ double RequestEndMs(bool paced, int gapMs, const LinkOptions& line)
 }
 
 // The module's own time: wire time plus the turnaround of every frame.
-double LimitMs(const LinkStats& before, const LinkStats& after, double turnaroundMs)
+// (Unpaced, the bytes cost no wire time: the turnaround alone.)
+double LimitMs(const LinkStats& before, const LinkStats& after, double turnaroundMs, bool paced)
 {
-    return static_cast<double>((after.wire - before.wire).count()) / 1e6 + (after.frames - before.frames) * turnaroundMs;
+    const double wire = paced ? static_cast<double>((after.wire - before.wire).count()) / 1e6 : 0;
+    return wire + (after.frames - before.frames) * turnaroundMs;
 }
 
 Figures Measure(const LinkStats& before, const LinkStats& after, qint64 ns, double perFrameFixedMs)
@@ -164,7 +166,7 @@ int main(int argc, char** argv)
         clock.start();
         const Profile profile = ReadModule(la);
         backups.push_back(Measure(start, la.Stats(), clock.nsecsElapsed(), 0));
-        backups.back().limitMs = LimitMs(start, la.Stats(), RequestEndMs(paced, gap, lineA) + delay);
+        backups.back().limitMs = LimitMs(start, la.Stats(), RequestEndMs(paced, gap, lineA) + delay, paced);
         backups.back().overheadPerFrameMs = (backups.back().totalMs - backups.back().limitMs) / backups.back().frames;
 
         Link lb(lineB);
@@ -177,8 +179,8 @@ int main(int argc, char** argv)
         restores.push_back(Measure(start, lb.Stats(), clock.nsecsElapsed(), 0));
         // The writes go at 9600 (the last at the new rate), the read-back at the profile's rate.
         restores.back().limitMs =
-            LimitMs(start, written, RequestEndMs(paced, gap, lineB) + delay) +
-            LimitMs(written, lb.Stats(), RequestEndMs(paced, gap, lb.Options()) + delay);
+            LimitMs(start, written, RequestEndMs(paced, gap, lineB) + delay, paced) +
+            LimitMs(written, lb.Stats(), RequestEndMs(paced, gap, lb.Options()) + delay, paced);
         restores.back().overheadPerFrameMs = (restores.back().totalMs - restores.back().limitMs) / restores.back().frames;
         if (!DifferingKeys(profile.values, back.values).empty()) {
             std::fprintf(stderr, "cli_bench: the restored module differs from the profile\n");
