@@ -203,7 +203,8 @@ const char* kLineOptionsHelp =
     "  -b, --baud BAUD         PC port rate (default 9600)\n"
     "  --parity none|odd|even  PC port parity (default none)\n"
     "  --timeout MS            reply timeout (default 3000)\n"
-    "  --silence MS            line silence that ends a reply (default 50)\n"
+    "  --silence MS            line silence that ends a reply that cannot be judged whole\n"
+    "                          by its contents (default 50)\n"
     "  --rts, --dtr            hold RTS / DTR on (adapters that need them)\n"
     "  -v, --verbose           every frame sent and received, time-stamped, on standard error\n"
     "  --json, --text          output form (query and hart default to JSON, the others to text)\n";
@@ -216,7 +217,8 @@ const char* kExitHelp =
 std::string GeneralHelp()
 {
     std::string h = "Usage: ortiva-cli [line options] COMMAND [arguments]\n\n"
-                    "Backs up, restores, compares and scripts an Ortiva module's configuration.\n\n"
+                    "Backs up, restores, compares and scripts an Ortiva module's configuration,\n"
+                    "and reads the values it publishes to the control system.\n\n"
                     "Commands:\n";
     for (const CommandInfo& c : Commands()) h += std::string("  ortiva-cli ") + c.synopsis + "\n";
     h += "\n";
@@ -237,10 +239,11 @@ std::string CommandHelp(const CommandInfo& c)
     if (c.options.contains("preambles")) h += "\n  --preambles N preamble bytes before a frame, less one (default 6)";
     if (c.options.contains("slave")) h += "\n  --slave N     MODBUS slave address 1..247 (default: the module's, from its system group)";
     if (c.options.contains("as"))
-        h += "\n  --as [QUANTITY=]FORMAT  read a quantity (current, variable1..variable4) or all in FORMAT:"
-             "\n                float, int32 or uint32 and ABCD, CDAB, BADC or DCBA (\"float CDAB\");"
-             "\n                may repeat, later ones win";
-    if (c.options.contains("interval")) h += "\n  --interval MS from one sample's start to the next (default 1000; 0: at once)";
+        h += "\n  --as [QUANTITY=]FORMAT"
+             "\n                read a quantity (current, variable1..variable4), or all five, in"
+             "\n                FORMAT: float, int32 or uint32 and ABCD, CDAB, BADC or DCBA"
+             "\n                (\"float CDAB\", \"current=uint32 ABCD\"); may repeat, later ones win";
+    if (c.options.contains("interval")) h += "\n  --interval MS  from one sample's start to the next (default 1000; 0: at once)";
     if (c.options.contains("count")) h += "\n  --count N     stop after N samples (default: until Ctrl-C)";
     if (c.options.contains("csv")) h += "\n  --csv FILE    append a row per sample to FILE";
     if (!c.options.empty()) h += "\n";
