@@ -447,6 +447,19 @@ TEST_F(CliTest, ReadAndWatchThePublishedValues)
                                                  "uint32 ABCD"}));
     EXPECT_EQ(r["devices"][0]["quantities"][4]["register"], 40029);
 
+    // Formats and slave given: the registers are the one request sent.
+    const size_t requests = sim.server->RequestsHandled();
+    const Result given = RunTool(sim.Line() << "read" << "device" << "2" << "--slave" << "17" << "--as" << "float DCBA"
+                                            << "--as" << "variable4=int32 BADC" << "--json");
+    ASSERT_EQ(given.code, kExitDone) << given.err;
+    sim.server->WaitForRequests(requests + 2, std::chrono::milliseconds(100));
+    EXPECT_EQ(sim.server->RequestsHandled(), requests + 1);
+    const Json g = Json::parse(given.out);
+    for (int q = 0; q < 5; ++q) {
+        EXPECT_EQ(g["devices"][0]["quantities"][q]["raw"], r["devices"][0]["quantities"][q]["raw"]);
+        EXPECT_EQ(g["devices"][0]["quantities"][q]["format"], q == 4 ? "int32 BADC" : "float DCBA");
+    }
+
     const std::string csv = File("values.csv");
     constexpr int kSamples = 30;
     auto rows = [&] {
