@@ -66,6 +66,4 @@ StopOnInterrupt::~StopOnInterrupt()
 
 bool StopOnInterrupt::StopRequested() { return gStop; }
 
-void StopOnInterrupt::RequestStop() { gStop = true; }
-
 }  // namespace ortiva::cli

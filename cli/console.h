@@ -21,8 +21,6 @@ public:
     StopOnInterrupt& operator=(const StopOnInterrupt&) = delete;
 
     static bool StopRequested();
-    // As if Ctrl-C had been pressed (tests).
-    static void RequestStop();
 };
 
 }  // namespace ortiva::cli
