@@ -190,9 +190,10 @@ int main(int argc, char** argv)
         b.WithModule([](sim::Module& m) { m.RestoreDefaults(); });
     }
 
-    std::printf("ortiva-cli, %d rounds, medians; simulator %s: request silence %.0f ms, reply delay %d ms; "
+    std::printf("ortiva-cli, %d rounds, medians; simulator %s: request silence %s%.0f ms%s, reply delay %d ms; "
                 "silence that ends a reply the tool cannot judge %d ms\n",
-                rounds, paced ? "paced at the line's rate" : "unpaced", requestEndMs, delay, silence);
+                rounds, paced ? "paced at the line's rate" : "unpaced", paced ? "3.5 characters (" : "", requestEndMs,
+                paced ? " at 9600 baud, 3 ms at A's 19200 odd)" : "", delay, silence);
     Print("backup", backups);
     Print("restore", restores);
     std::printf("(restore includes its verifying read-back and the reopening at the new rate)\n");
