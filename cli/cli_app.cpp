@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <memory>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -11,13 +13,16 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <thread>
 #include <sstream>
 
+#include "console.h"
 #include "convert.h"
 #include "hart_decoders.h"
 #include "hart_frames.h"
 #include "hart_units.h"
 #include "link.h"
+#include "live_values.h"
 #include "module_io.h"
 #include "port_advice.h"
 #include "profile.h"
@@ -73,6 +78,25 @@ const std::vector<CommandInfo>& Commands()
          "HART reads through the module in transparent mode: command 0 (identity) at\n"
          "polling address N, or command 0 then command 3 (the variables with units).",
          {"address", "preambles"}, true},
+        {"read", "-p PORT read [device N|all] [--slave N] [--as [QUANTITY=]FORMAT]...",
+         "Reads what the control system reads: each device's ten published registers\n"
+         "(function 3 from 40001 + 10*N), decoded by the output formats the device's\n"
+         "record names, and prints each quantity with its register, format, value and\n"
+         "raw registers. The slave address comes from the system group unless --slave\n"
+         "gives it; --as replaces formats (then the records of devices whose five\n"
+         "formats are all given are not read). The absolute-value format is read as the\n"
+         "magnitude, an unsigned 32-bit integer in order CDAB. A MODBUS exception or a\n"
+         "bad CRC ends the run with exit 3, naming the device.",
+         {"slave", "as"}, true},
+        {"watch", "-p PORT watch [device N|all] [--interval MS] [--count N] [--csv FILE]",
+         "Reads the published values as 'read' does, sample after sample: a table\n"
+         "redrawn in place on a terminal, one line per sample otherwise (one JSON object\n"
+         "per line with --json), each with its time. --csv appends a row per sample to\n"
+         "FILE (time stamps ISO 8601 UTC, one column per quantity; a header naming each\n"
+         "quantity's register and format when the file is new or begins with another\n"
+         "header), flushed at once. A module that stops answering is reported once, and\n"
+         "once more when it answers again; polling goes on. Ctrl-C ends the run (exit 0).",
+         {"slave", "as", "interval", "count", "csv"}, true},
     };
     return commands;
 }
@@ -124,7 +148,10 @@ public:
             if (!option->takesValue && value)
                 throw UsageError("Unexpected value after '" + Shown(a.substr(0, a.find('='))) + "'.");
             set_.insert(option->name);
-            if (value) values_[option->name] = *value;
+            if (value) {
+                values_[option->name] = *value;
+                all_[option->name].push_back(*value);
+            }
         }
     }
 
@@ -135,6 +162,12 @@ public:
         return it == values_.end() ? std::string() : it->second;
     }
     const std::vector<std::string>& positional() const { return positional_; }
+    // Every value an option was given, in order (options that may repeat).
+    std::vector<std::string> values(const std::string& name) const
+    {
+        const auto it = all_.find(name);
+        return it == all_.end() ? std::vector<std::string>{} : it->second;
+    }
 
 private:
     static const Option* Find(const std::string& name)
@@ -145,7 +178,9 @@ private:
             {nullptr, "dtr", false},   {"v", "verbose", false},  {nullptr, "json", false},
             {nullptr, "text", false},  {nullptr, "dry-run", false}, {nullptr, "no-verify", false},
             {nullptr, "side", true},   {nullptr, "address", true}, {nullptr, "preambles", true},
-            {"h", "help", false},      {nullptr, "version", false},
+            {"h", "help", false},      {nullptr, "version", false},  {nullptr, "slave", true},
+            {nullptr, "as", true},     {nullptr, "interval", true}, {nullptr, "count", true},
+            {nullptr, "csv", true},
         };
         for (const Option& o : options)
             if (name == o.name || (o.shortName && name == o.shortName)) return &o;
@@ -154,6 +189,7 @@ private:
 
     std::set<std::string> set_;
     std::map<std::string, std::string> values_;
+    std::map<std::string, std::vector<std::string>> all_;
     std::vector<std::string> positional_;
 };
 
@@ -167,7 +203,8 @@ const char* kLineOptionsHelp =
     "  -b, --baud BAUD         PC port rate (default 9600)\n"
     "  --parity none|odd|even  PC port parity (default none)\n"
     "  --timeout MS            reply timeout (default 3000)\n"
-    "  --silence MS            line silence that ends a reply (default 50)\n"
+    "  --silence MS            line silence that ends a reply that cannot be judged whole\n"
+    "                          by its contents (default 50)\n"
     "  --rts, --dtr            hold RTS / DTR on (adapters that need them)\n"
     "  -v, --verbose           every frame sent and received, time-stamped, on standard error\n"
     "  --json, --text          output form (query and hart default to JSON, the others to text)\n";
@@ -180,7 +217,8 @@ const char* kExitHelp =
 std::string GeneralHelp()
 {
     std::string h = "Usage: ortiva-cli [line options] COMMAND [arguments]\n\n"
-                    "Backs up, restores, compares and scripts an Ortiva module's configuration.\n\n"
+                    "Backs up, restores, compares and scripts an Ortiva module's configuration,\n"
+                    "and reads the values it publishes to the control system.\n\n"
                     "Commands:\n";
     for (const CommandInfo& c : Commands()) h += std::string("  ortiva-cli ") + c.synopsis + "\n";
     h += "\n";
@@ -199,6 +237,15 @@ std::string CommandHelp(const CommandInfo& c)
         h += "\n  --side a|b    the module side the PC is on: RS232/RS485A (default) or RS485B";
     if (c.options.contains("address")) h += "\n  --address N   HART polling address 0..15 (default 0)";
     if (c.options.contains("preambles")) h += "\n  --preambles N preamble bytes before a frame, less one (default 6)";
+    if (c.options.contains("slave")) h += "\n  --slave N     MODBUS slave address 1..247 (default: the module's, from its system group)";
+    if (c.options.contains("as"))
+        h += "\n  --as [QUANTITY=]FORMAT"
+             "\n                read a quantity (current, variable1..variable4), or all five, in"
+             "\n                FORMAT: float, int32 or uint32 and ABCD, CDAB, BADC or DCBA"
+             "\n                (\"float CDAB\", \"current=uint32 ABCD\"); may repeat, later ones win";
+    if (c.options.contains("interval")) h += "\n  --interval MS  from one sample's start to the next (default 1000; 0: at once)";
+    if (c.options.contains("count")) h += "\n  --count N     stop after N samples (default: until Ctrl-C)";
+    if (c.options.contains("csv")) h += "\n  --csv FILE    append a row per sample to FILE";
     if (!c.options.empty()) h += "\n";
     if (c.port) h += std::string("\n") + kLineOptionsHelp;
     h += "\n";
@@ -597,6 +644,185 @@ int Hart(Context& c)
     return kExitDone;
 }
 
+// ------------------------------------------------------- published values
+
+// "device N", "all" or nothing (all).
+std::vector<int> DevicesArg(const Context& c)
+{
+    if (c.args.empty() || (c.args.size() == 1 && c.args[0] == "all")) return {0, 1, 2, 3, 4};
+    int32_t d = -1;
+    if (c.args.size() == 2 && c.args[0] == "device" && TryStrToInt(c.args[1], d) && d >= 0 && d < kPublishedDevices)
+        return {d};
+    throw UsageError("'" + Shown(Joined(c.args, 0, ' ')) + "' is not device N (0 to 4) or all");
+}
+
+LiveSetup Setup(const Context& c, Link& link)
+{
+    std::vector<FormatOverride> overrides;
+    for (const std::string& text : c.parser.values("as")) {
+        const auto o = ParseFormatOverride(text);
+        if (!o)
+            throw UsageError("--as: '" + Shown(text) +
+                             "' is not [QUANTITY=]FORMAT (\"float CDAB\", \"current=uint32 ABCD\")");
+        overrides.push_back(*o);
+    }
+    std::optional<int> slave;
+    if (c.parser.isSet("slave")) slave = NumberOption(c.parser, "slave", 1, 1, 247);
+    return ReadLiveSetup(link, DevicesArg(c), slave, overrides);
+}
+
+OutJson SampleJson(const LiveSetup& setup, const Sample& sample)
+{
+    OutJson devices = OutJson::array();
+    for (size_t i = 0; i < sample.devices.size(); ++i) {
+        OutJson quantities = OutJson::array();
+        for (int q = 0; q < kPublishedQuantities; ++q) {
+            const PublishedValue& v = sample.devices[i][static_cast<size_t>(q)];
+            OutJson o;
+            o["quantity"] = std::string(QuantityName(q));
+            o["register"] = v.reg;
+            o["format"] = FormatName(v.format);
+            o["value"] = std::isfinite(v.value) ? OutJson(v.value) : OutJson();  // NaN and infinities: see "text"
+            o["text"] = v.Text();
+            o["raw"] = v.RawText();
+            quantities.push_back(o);
+        }
+        OutJson d;
+        d["device"] = setup.devices[i];
+        d["quantities"] = quantities;
+        devices.push_back(d);
+    }
+    OutJson o;
+    o["time"] = sample.time;
+    o["slave"] = setup.slave;
+    o["devices"] = devices;
+    return o;
+}
+
+// The table: a heading line and a line per quantity.
+std::vector<std::string> TableLines(const LiveSetup& setup, const Sample& sample)
+{
+    std::vector<std::string> lines;
+    char line[160];
+    std::snprintf(line, sizeof line, "%-6s %-10s %-8s %-16s %15s  %s", "device", "quantity", "register", "format",
+                  "value", "raw");
+    lines.emplace_back(line);
+    for (size_t i = 0; i < sample.devices.size(); ++i)
+        for (int q = 0; q < kPublishedQuantities; ++q) {
+            const PublishedValue& v = sample.devices[i][static_cast<size_t>(q)];
+            std::snprintf(line, sizeof line, "%-6d %-10s %-8d %-16s %15s  %s", setup.devices[i],
+                          std::string(QuantityName(q)).c_str(), v.reg, FormatName(v.format).c_str(), v.Text().c_str(),
+                          v.RawText().c_str());
+            lines.emplace_back(line);
+        }
+    return lines;
+}
+
+int Read(Context& c)
+{
+    Link link(c.line);
+    link.Open();
+    const LiveSetup setup = Setup(c, link);
+    const Sample sample = ReadSample(link, setup);
+    if (c.json) {
+        Print(c.out, SampleJson(setup, sample));
+    } else {
+        for (const std::string& line : TableLines(setup, sample)) std::fprintf(c.out, "%s\n", line.c_str());
+    }
+    return kExitDone;
+}
+
+// The CSV file, appended to; the header goes first when the file is new or
+// begins with another one.
+std::FILE* OpenCsv(const std::string& path, const std::string& header)
+{
+    const std::filesystem::path file(std::u8string(path.begin(), path.end()));
+    std::string first;
+    {
+        std::ifstream in(file, std::ios::binary);
+        std::getline(in, first);
+        if (!first.empty() && first.back() == '\r') first.pop_back();
+    }
+#ifdef _WIN32
+    std::FILE* f = _wfopen(file.c_str(), L"ab");
+#else
+    std::FILE* f = std::fopen(file.c_str(), "ab");
+#endif
+    if (f == nullptr) throw std::runtime_error(path + ": " + std::strerror(errno));
+    if (first != header) {
+        std::fprintf(f, "%s\r\n", header.c_str());
+        std::fflush(f);
+    }
+    return f;
+}
+
+int Watch(Context& c)
+{
+    const int interval = NumberOption(c.parser, "interval", 1000, 0, 86400000);
+    const int count = NumberOption(c.parser, "count", 0, 1, 1000000000);
+    Link link(c.line);
+    link.Open();
+    const LiveSetup setup = Setup(c, link);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> csv(nullptr, &std::fclose);
+    if (c.parser.isSet("csv")) csv.reset(OpenCsv(c.parser.value("csv"), CsvHeader(setup)));
+
+    const StopOnInterrupt stop;
+    const bool terminal = !c.json && IsTerminal(c.out);
+    size_t drawn = 0;         // lines of the table on the terminal, to go back over
+    bool answering = true;    // the module answered the last sample
+    int samples = 0;
+    while (!StopOnInterrupt::StopRequested() && (count == 0 || samples < count)) {
+        const auto started = std::chrono::steady_clock::now();
+        ++samples;
+        try {
+            const Sample sample = ReadSample(link, setup);
+            if (!answering) {
+                std::fprintf(c.err, "%s: %s the module answers again\n", kTool, sample.time.c_str());
+                answering = true;
+                drawn = 0;
+            }
+            if (csv) {
+                std::fprintf(csv.get(), "%s\r\n", CsvRow(sample).c_str());
+                std::fflush(csv.get());
+            }
+            if (c.json) {
+                std::fprintf(c.out, "%s\n", SampleJson(setup, sample).dump(-1, ' ', false, OutJson::error_handler_t::replace).c_str());
+            } else if (terminal) {
+                if (drawn > 0) std::fprintf(c.out, "\x1b[%zuA", drawn);
+                std::vector<std::string> lines = TableLines(setup, sample);
+                lines.insert(lines.begin(), sample.time + "  sample " + std::to_string(samples) +
+                                                (count ? " of " + std::to_string(count) : "") + "  (Ctrl-C ends)");
+                for (const std::string& line : lines) std::fprintf(c.out, "\r%s\x1b[K\n", line.c_str());
+                drawn = lines.size();
+            } else {
+                std::string line = sample.time;
+                for (size_t i = 0; i < sample.devices.size(); ++i) {
+                    line += "  device " + std::to_string(setup.devices[i]) + ":";
+                    for (const PublishedValue& v : sample.devices[i]) line += " " + v.Text();
+                }
+                std::fprintf(c.out, "%s\n", line.c_str());
+            }
+            std::fflush(c.out);
+        } catch (const NoReply& e) {
+            if (answering) std::fprintf(c.err, "%s: %s %s; polling goes on\n", kTool, UtcNowMs().c_str(), e.what());
+            answering = false;
+        } catch (const UnreadableReply& e) {
+            if (answering) std::fprintf(c.err, "%s: %s %s; polling goes on\n", kTool, UtcNowMs().c_str(), e.what());
+            answering = false;
+        }
+        const auto next = started + std::chrono::milliseconds(interval);
+        while (!StopOnInterrupt::StopRequested() && std::chrono::steady_clock::now() < next &&
+               (count == 0 || samples < count))
+            std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+                next - std::chrono::steady_clock::now(), std::chrono::milliseconds(50)));
+    }
+    if (!answering && !StopOnInterrupt::StopRequested()) {
+        std::fprintf(c.err, "%s: the module did not answer the last sample\n", kTool);
+        return kExitNoReply;
+    }
+    return kExitDone;
+}
+
 int ExitCodeOf(const std::runtime_error& e)
 {
     if (dynamic_cast<const PortError*>(&e)) return kExitPort;
@@ -630,7 +856,8 @@ int RunCli(const std::vector<std::string>& arguments, std::FILE* out, std::FILE*
     try {
         if (positional.empty()) throw UsageError("a command is expected");
         if (command == nullptr) throw UsageError("'" + Shown(positional[0]) + "' is not a command");
-        for (const char* name : {"dry-run", "no-verify", "side", "address", "preambles"})
+        for (const char* name : {"dry-run", "no-verify", "side", "address", "preambles", "slave", "as", "interval",
+                                 "count", "csv"})
             if (parser.isSet(name) && !command->options.contains(name))
                 throw UsageError(std::string(command->name) + " has no option --" + name);
         if (parser.isSet("json") && parser.isSet("text")) throw UsageError("--json or --text, not both");
@@ -665,6 +892,8 @@ int RunCli(const std::vector<std::string>& arguments, std::FILE* out, std::FILE*
         if (name == "backup") return Backup(c);
         if (name == "restore") return Restore(c);
         if (name == "diff") return Diff(c);
+        if (name == "read") return Read(c);
+        if (name == "watch") return Watch(c);
         return Hart(c);
     } catch (const UsageError& e) {
         std::fprintf(err, "%s: %s\nTry 'ortiva-cli %s--help'.\n", kTool, e.what(),

@@ -6,6 +6,7 @@
 
 #include "hex_text.h"
 #include "port_advice.h"
+#include "reply_judge.h"
 #include "tcomm.h"
 
 
@@ -71,9 +72,9 @@ void Link::Open()
     comm_->SetCommName(options_.port);
     comm_->SetOutx_XonXoffFlow(false);
     comm_->SetInx_XonXoffFlow(false);
-    // A reply is one chunk: the receive thread hands it over once the line
-    // has been silent this long.
-    comm_->SetReadIntervalTimeout(static_cast<uint32_t>(std::max(options_.silenceMs, 1)));
+    // Every read is handed over as it comes: the exchange judges the reply
+    // after each, and times the silence itself where it cannot judge.
+    comm_->SetReadIntervalTimeout(UINT32_MAX);
     comm_->SetOnRequestHangup([this](auto*) { lineLost_ = true; });
     try {
         comm_->OpenPort();
@@ -116,7 +117,7 @@ void Link::ThrowLineLost(const std::string& what)
     throw LineLost("the serial port " + options_.port + " was disconnected during " + what);
 }
 
-std::vector<uint8_t> Link::Exchange(const Command& command, const std::string& what)
+std::vector<uint8_t> Link::Exchange(const Command& command, const std::string& what, const ReplyJudge& judge)
 {
     if (options_.dryRun) {
         const bool hex = command.echo == Echo::Hex;
@@ -136,9 +137,11 @@ std::vector<uint8_t> Link::Exchange(const Command& command, const std::string& w
     if (lineLost_) ThrowLineLost(what);
 
     std::vector<uint8_t> reply;
+    Clock::time_point lastBytes{};
     comm_->SetOnReceiveData([&](auto*, const void* buffer, uint16_t length) {
         const auto* b = static_cast<const uint8_t*>(buffer);
         reply.insert(reply.end(), b, b + length);
+        lastBytes = Clock::now();
     });
 
     Log("->", command.bytes);
@@ -150,13 +153,31 @@ std::vector<uint8_t> Link::Exchange(const Command& command, const std::string& w
         throw PortError(options_.port + ": the port refused the frame for " + what);
     }
     const Clock::time_point deadline = sent + std::chrono::milliseconds(options_.timeoutMs);
-    while (reply.empty() && !lineLost_) {
+    const auto silence = std::chrono::milliseconds(std::max(options_.silenceMs, 1));
+    size_t judged = 0;  // the reply's length when last judged
+    ReplyEnd end = ReplyEnd::Incomplete;
+    while (!lineLost_) {
+        if (reply.size() != judged) {
+            judged = reply.size();
+            end = judge ? judge(reply) : JudgeReply(command, reply);
+            if (end == ReplyEnd::Complete) break;
+        }
+        Clock::time_point until = deadline;
+        if (end == ReplyEnd::Unjudged) until = std::min(until, lastBytes + silence);
         const Clock::time_point now = Clock::now();
-        if (now >= deadline) break;
-        WaitOnce(std::chrono::ceil<std::chrono::milliseconds>(deadline - now));
+        if (now >= until) {
+            if (end == ReplyEnd::Unjudged) ++stats_.endedBySilence;
+            else if (!reply.empty()) ++stats_.endedByTimeout;
+            break;
+        }
+        WaitOnce(std::chrono::ceil<std::chrono::milliseconds>(until - now));
     }
     comm_->SetOnReceiveData(nullptr);
     stats_.wait += Clock::now() - sent;
+    // A start bit, 8 data bits, a parity bit when there is parity, a stop bit.
+    const int64_t bits = options_.parity == TParity::None ? 10 : 11;
+    stats_.wire += std::chrono::nanoseconds(static_cast<int64_t>(command.bytes.size() + reply.size()) * bits *
+                                            1'000'000'000 / std::max<int64_t>(options_.baud, 1));
     if (reply.empty() && lineLost_) ThrowLineLost(what);
     if (reply.empty()) {
         if (options_.log) std::fprintf(options_.log, "%*s no reply within %d ms\n", 15, "", options_.timeoutMs);

@@ -1,19 +1,24 @@
 // The command-line tool's line to the module: TComm with an exchange that
-// sends one frame and waits for its reply, ended by the line falling silent,
-// up to a timeout. Nothing is held back: a reply is handed over as soon as
-// the silence that ends it has passed.
+// sends one frame and waits for its reply, up to a timeout. A reply ends as
+// soon as its judge finds it whole (every section closed, an acknowledgement
+// matched, a frame at its byte count with its check holding); a reply that
+// cannot be judged ends when the line falls silent. A reply the judge finds
+// incomplete is waited for until the timeout, and handed over as it is then.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "comm_types.h"
 #include "exchange_rules.h"
+#include "reply_end.h"
 
 class TComm;
 
@@ -43,7 +48,7 @@ struct LinkOptions {
     uint32_t baud = 9600;
     TParity parity = TParity::None;
     int timeoutMs = 3000;
-    int silenceMs = 50;  // line silence that ends a reply
+    int silenceMs = 50;  // line silence that ends a reply that cannot be judged
     bool rts = false;    // RTS held on (adapters that switch RS485 direction by it)
     bool dtr = false;
     bool dryRun = false;  // frames are shown, never sent
@@ -53,7 +58,13 @@ struct LinkOptions {
 struct LinkStats {
     int frames = 0;                  // frames sent
     std::chrono::nanoseconds wait{};  // from each frame's send to its reply's hand-over
+    int endedBySilence = 0;          // replies ended by the line's silence, not by their judge
+    int endedByTimeout = 0;          // replies still incomplete at the timeout
+    std::chrono::nanoseconds wire{};  // the frames' and replies' bytes on the line at its rate
 };
+
+// Says where a reply ends, from the bytes received so far.
+using ReplyJudge = std::function<ortiva::ReplyEnd(std::span<const uint8_t>)>;
 
 class Link {
 public:
@@ -69,9 +80,11 @@ public:
     void Reopen(uint32_t baud, TParity parity);
 
     // Sends the frame and gives the reply's bytes; NoReply when none came
-    // within the timeout, LineLost as soon as the line goes away. In a dry
-    // run the frame is printed to `dryOut` and the reply is empty.
-    std::vector<uint8_t> Exchange(const Command& command, const std::string& what);
+    // within the timeout, LineLost as soon as the line goes away. The reply
+    // ends where `judge` says, by default the judge of the reply the command
+    // awaits (JudgeReply). In a dry run the frame is printed to `dryOut` and
+    // the reply is empty.
+    std::vector<uint8_t> Exchange(const Command& command, const std::string& what, const ReplyJudge& judge = {});
 
     const LinkOptions& Options() const { return options_; }
     const LinkStats& Stats() const { return stats_; }

@@ -426,6 +426,81 @@ TEST_F(CliTest, HartVariablesThroughTheModule)
     EXPECT_EQ(RunTool(sim.Line() << "hart" << "identify").code, kExitNoReply);
 }
 
+// read and watch decode by the formats the device records name, at the
+// slave address of the system group; watch appends CSV rows under a header
+// naming register and format, reports a module that falls silent once, once
+// more when it answers again, and goes on polling.
+TEST_F(CliTest, ReadAndWatchThePublishedValues)
+{
+    Sim sim;
+    sim.server->WithModule([](sim::Module& m) {
+        m.system.slave_address = 17;
+        for (int d = 0; d < sim::kDevices; ++d) m.devices[d].formats = {1, 3, 4, 2, d % 5};
+    });
+    const Result read = RunTool(sim.Line() << "read" << "device" << "2" << "--json");
+    ASSERT_EQ(read.code, kExitDone) << read.err;
+    const Json r = Json::parse(read.out);
+    EXPECT_EQ(r["slave"], 17);
+    std::vector<std::string> formats;
+    for (const Json& q : r["devices"][0]["quantities"]) formats.push_back(q["format"]);
+    EXPECT_EQ(formats, (std::vector<std::string>{"float CDAB", "uint32 CDAB", "abs uint32 CDAB", "uint32 ABCD",
+                                                 "uint32 ABCD"}));
+    EXPECT_EQ(r["devices"][0]["quantities"][4]["register"], 40029);
+
+    // Formats and slave given: the registers are the one request sent.
+    const size_t requests = sim.server->RequestsHandled();
+    const Result given = RunTool(sim.Line() << "read" << "device" << "2" << "--slave" << "17" << "--as" << "float DCBA"
+                                            << "--as" << "variable4=int32 BADC" << "--json");
+    ASSERT_EQ(given.code, kExitDone) << given.err;
+    sim.server->WaitForRequests(requests + 2, std::chrono::milliseconds(100));
+    EXPECT_EQ(sim.server->RequestsHandled(), requests + 1);
+    const Json g = Json::parse(given.out);
+    for (int q = 0; q < 5; ++q) {
+        EXPECT_EQ(g["devices"][0]["quantities"][q]["raw"], r["devices"][0]["quantities"][q]["raw"]);
+        EXPECT_EQ(g["devices"][0]["quantities"][q]["format"], q == 4 ? "int32 BADC" : "float DCBA");
+    }
+
+    const std::string csv = File("values.csv");
+    constexpr int kSamples = 30;
+    auto rows = [&] {
+        std::ifstream f(csv);
+        return std::count(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>(), '\n');
+    };
+    auto waitFor = [](const std::function<bool()>& done) {
+        for (int i = 0; i < 1000 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    };
+    // The line is the main thread's: the module falls silent from another.
+    std::thread silence([&] {
+        waitFor([&] { return rows() >= 3; });
+        const size_t before = sim.server->RequestsHandled();
+        sim.Options([](sim::SimOptions& o) { o.line.no_reply = true; });
+        waitFor([&] { return sim.server->RequestsHandled() >= before + 3; });
+        sim.Options([](sim::SimOptions& o) { o.line.no_reply = false; });
+    });
+    const Result watch = RunTool(sim.Line() << "--timeout" << "100" << "watch" << "device" << "2" << "--interval"
+                                            << "10" << "--count" << std::to_string(kSamples) << "--csv" << csv);
+    silence.join();
+
+    EXPECT_EQ(watch.code, kExitDone) << watch.err;
+    auto occurrences = [](const std::string& text, const std::string& what) {
+        size_t n = 0;
+        for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
+        return n;
+    };
+    EXPECT_EQ(occurrences(watch.err, "no reply to the register read of device 2"), 1u) << watch.err;
+    EXPECT_EQ(occurrences(watch.err, "the module answers again"), 1u) << watch.err;
+    const std::string file = ReadFile(csv);
+    EXPECT_TRUE(file.starts_with("time,\"device 2 current (40021, float CDAB)\",\"device 2 variable 1 (40023, "
+                                 "uint32 CDAB)\"")) << file;
+    const size_t lines = occurrences(file, "\r\n");
+    EXPECT_GE(lines, 4u);
+    EXPECT_LE(lines, kSamples - 2u);  // the header and the samples answered: three or more were not
+    // Every row holds the values read printed.
+    std::string values;
+    for (const Json& q : r["devices"][0]["quantities"]) values += "," + q["text"].get<std::string>();
+    EXPECT_EQ(occurrences(file, "Z" + values + "\r\n"), lines - 1) << file;
+}
+
 // The kernel's terminal list as the port catalogue reads it: only terminals
 // with a device, not a UART slot without hardware (port type 0), and a USB
 // adapter described by its USB device.
