@@ -10,12 +10,14 @@
 #include <spawn.h>
 #include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #endif
 
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <set>
@@ -41,12 +43,14 @@ std::string OpenError(TComm& comm, int* systemError = nullptr)
 class HelperProcess {
 public:
     // prefix: a command that runs the program, e.g. as another user.
-    HelperProcess(std::vector<std::string> prefix, const std::vector<std::string>& args)
+    // program: the copy to run ("" for this very program); environment: as
+    // given (empty for this process's own).
+    HelperProcess(std::vector<std::string> prefix, const std::vector<std::string>& args, std::string program = "",
+                  std::vector<std::string> environment = {})
     {
-        char self[4096] = {};
-        EXPECT_GT(::readlink("/proc/self/exe", self, sizeof self - 1), 0);
+        if (program.empty()) program = SelfPath();
         std::vector<std::string> all = std::move(prefix);
-        all.push_back(self);
+        all.push_back(program);
         all.insert(all.end(), args.begin(), args.end());
         std::vector<char*> argv;
         for (std::string& a : all) argv.push_back(a.data());
@@ -59,7 +63,10 @@ public:
         ::posix_spawn_file_actions_init(&actions);
         ::posix_spawn_file_actions_adddup2(&actions, in[0], 0);
         ::posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        EXPECT_EQ(::posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environ), 0);
+        std::vector<char*> envp;
+        for (std::string& e : environment) envp.push_back(e.data());
+        envp.push_back(nullptr);
+        EXPECT_EQ(::posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environment.empty() ? environ : envp.data()), 0);
         ::posix_spawn_file_actions_destroy(&actions);
         ::close(in[0]);
         ::close(out[1]);
@@ -99,12 +106,72 @@ public:
         return status_;
     }
 
+    static std::string SelfPath()
+    {
+        char self[4096] = {};
+        EXPECT_GT(::readlink("/proc/self/exe", self, sizeof self - 1), 0);
+        return self;
+    }
+
 private:
     pid_t pid_ = -1;
     int toChild_ = -1;
     int fromChild_ = -1;
     int status_ = -1;
     std::string output_;
+};
+
+// What a run of this program as another user needs, where that user can
+// read it: the checkout may lie in a folder that only its owner can enter.
+// A copy of the program in a folder open to all, and the environment with
+// the sanitizer's suppressions (named by path in TSAN_OPTIONS) copied there.
+class ForOtherUsers {
+public:
+    ForOtherUsers()
+    {
+        char folder[] = "/tmp/ortiva-other-user-XXXXXX";
+        EXPECT_NE(::mkdtemp(folder), nullptr);
+        folder_ = folder;
+        ::chmod(folder, 0755);
+        program_ = folder_ + "/serial_tests";
+        Copy(HelperProcess::SelfPath(), program_, 0755);
+        for (char** e = environ; *e != nullptr; ++e) {
+            std::string entry = *e;
+            const std::string key = "TSAN_OPTIONS=";
+            if (entry.rfind(key, 0) == 0) {
+                const std::string name = "suppressions=";
+                const size_t at = entry.find(name);
+                if (at != std::string::npos) {
+                    const size_t from = at + name.size();
+                    const size_t to = entry.find_first_of(" :", from);
+                    const std::string copy = folder_ + "/tsan.supp";
+                    Copy(entry.substr(from, to == std::string::npos ? std::string::npos : to - from), copy, 0644);
+                    entry.replace(from, to == std::string::npos ? std::string::npos : to - from, copy);
+                }
+            }
+            environment_.push_back(entry);
+        }
+    }
+    ~ForOtherUsers()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+    const std::string& Program() const { return program_; }
+    const std::vector<std::string>& Environment() const { return environment_; }
+
+private:
+    static void Copy(const std::string& from, const std::string& to, mode_t mode)
+    {
+        std::error_code error;
+        std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, error);
+        EXPECT_FALSE(error) << from << ": " << error.message();
+        ::chmod(to.c_str(), mode);
+    }
+
+    std::string folder_;
+    std::string program_;
+    std::vector<std::string> environment_;
 };
 #endif
 
@@ -321,8 +388,9 @@ TEST(CommOpenFailureAdvice, PermissionDeniedNamesTheGroupAndTheCommandThatAddsTh
     Pty pty;
     ASSERT_EQ(::chown(pty.Path().c_str(), 0, dialout->gr_gid), 0);
     ASSERT_EQ(::chmod(pty.Path().c_str(), 0660), 0);
+    const ForOtherUsers shared;
     HelperProcess opener({"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--"},
-                         {"--open-report", pty.Path()});
+                         {"--open-report", pty.Path()}, shared.Program(), shared.Environment());
     const std::string report = opener.Read();
     EXPECT_EQ(opener.Wait(), 0) << report;
     const std::string head = "Error opening serial port\n" + std::to_string(EACCES) + "\nPort: " + pty.Path() +
