@@ -45,6 +45,8 @@ constexpr const char* kHelp =
     "                       RS232/RS485A baud rate\n"
     "  --pace               spend each byte's wire time at the line's baud rate\n"
     "                       (requests end after 3.5 characters of silence)\n"
+    "  --modbus-exception N answer register reads with MODBUS exception N (1..255)\n"
+    "  --modbus-bad-crc     register replies carry a wrong CRC\n"
     "  --steady             publish fixed readings (by default they follow a slow\n"
     "                       waveform per device, so that a trend shows something)\n"
     "  --verbose            log requests and replies to standard error\n"
@@ -130,6 +132,10 @@ int main(int argc, char** argv)
             options.line.check_rate = flag();
         } else if (arg == "--pace") {
             options.line.pace = flag();
+        } else if (arg == "--modbus-exception") {
+            options.module.modbus_exception = Number(arg, value(), 1, 255);
+        } else if (arg == "--modbus-bad-crc") {
+            options.module.modbus_bad_crc = flag();
         } else if (arg == "--steady") {
             steady = flag();
         } else if (arg == "--verbose") {

@@ -399,6 +399,8 @@ Bytes Module::HandleModbus(std::span<const uint8_t> request)
         return exception(3);  // illegal data value
     if (start + count > kRegisters)
         return exception(2);  // illegal data address
+    if (options.modbus_exception > 0)
+        return exception(static_cast<uint8_t>(options.modbus_exception));
     Bytes reply{address, function, static_cast<uint8_t>(2 * count)};
     for (int i = start; i < start + count; ++i) {
         const uint16_t r = HoldingRegister(i);
@@ -406,6 +408,8 @@ Bytes Module::HandleModbus(std::span<const uint8_t> request)
         reply.push_back(static_cast<uint8_t>(r & 0xFF));
     }
     AppendModbusCrc(reply);
+    if (options.modbus_bad_crc)
+        reply.back() ^= 0xFF;
     return reply;
 }
 

@@ -92,6 +92,8 @@ struct ModuleOptions {
     int meter_type = -1;         // QQd: report this meter type (0..99) instead of the stored one
     bool reorder = false;        // QQd: sections in reverse order
     bool moving = false;         // published readings follow a slow waveform (else steady)
+    int modbus_exception = 0;    // > 0: register reads answered with this exception code
+    bool modbus_bad_crc = false; // register replies carry a wrong CRC
     HartReplyOptions hart;
 };
 

@@ -460,6 +460,20 @@ TEST_F(CliTest, ReadAndWatchThePublishedValues)
         EXPECT_EQ(g["devices"][0]["quantities"][q]["format"], q == 4 ? "int32 BADC" : "float DCBA");
     }
 
+    // A reply the registers cannot be taken from ends the run, naming the device.
+    for (const auto& [fault, message] : {std::pair{"exception", "device 2: the module answered with "},
+                                         std::pair{"bad crc", "device 2: the reply to the register read: "}}) {
+        SCOPED_TRACE(fault);
+        sim.Options([f = std::string(fault)](sim::SimOptions& o) {
+            o.module.modbus_exception = f == "exception" ? 2 : 0;
+            o.module.modbus_bad_crc = f == "bad crc";
+        });
+        const Result bad = RunTool(sim.Line() << "read" << "device" << "2" << "--slave" << "17" << "--as" << "float ABCD");
+        EXPECT_EQ(bad.code, kExitNoReply);
+        EXPECT_NE(bad.err.find(message), std::string::npos) << bad.err;
+    }
+    sim.Options([](sim::SimOptions& o) { o.module.modbus_exception = 0; o.module.modbus_bad_crc = false; });
+
     const std::string csv = File("values.csv");
     constexpr int kSamples = 30;
     auto rows = [&] {
