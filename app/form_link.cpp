@@ -1,5 +1,6 @@
 // Link control and the exchange engine: open/close, the two system queries,
 // the send sequence, the receive path and the three timers.
+#include <QApplication>
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QComboBox>
@@ -155,6 +156,17 @@ void TForm1::PortBack(const QString& path)
     };
     if (ReopenAutomatically()) {
         open();
+        return;
+    }
+    if (!QFileInfo::exists(path)) {  // gone again while a message waited
+        PortWatcher->Watch(TextOfBytes(DevicePathFor(Comm1->CommName())), openedById_);
+        return;
+    }
+    // A message that waits for the operator (the line lost, say) keeps the
+    // offer from being answered: the offer follows once it is closed.
+    if (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr && modal != ReconnectOffer) {
+        connect(modal, &QObject::destroyed, this, [this, path] { Guarded([&] { PortBack(path); }); },
+                Qt::QueuedConnection);
         return;
     }
     DismissReconnectOffer();
