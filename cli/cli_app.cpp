@@ -27,6 +27,7 @@
 #include "port_advice.h"
 #include "profile.h"
 #include "safe_file.h"
+#include "utc_time.h"
 
 namespace ortiva::cli {
 
@@ -377,20 +378,6 @@ void Compare(const Context& c, const Values& module, const Values& profile, cons
                        (keys.size() <= 3 ? ": " + Joined(keys) : ""));
 }
 
-// ISO 8601, UTC, to the second: "2026-12-09T23:40:00Z".
-std::string Now()
-{
-    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    std::tm utc{};
-#ifdef _WIN32
-    gmtime_s(&utc, &now);
-#else
-    gmtime_r(&now, &utc);
-#endif
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return text;
-}
 
 std::string Trimmed(std::string s)
 {
@@ -494,7 +481,7 @@ int Query(Context& c)
         return kExitDone;
     }
     if (set.header) {
-        p.header.savedAt = Now();
+        p.header.savedAt = UtcSeconds();
         p.header.tool = std::string(kTool) + " " + ORTIVA_VERSION;
     }
     const Json all = ToJson(p);
@@ -511,7 +498,7 @@ int Backup(Context& c)
     Link link(c.line);
     link.Open();
     Profile p = ReadModule(link);
-    p.header.savedAt = Now();
+    p.header.savedAt = UtcSeconds();
     p.header.tool = std::string(kTool) + " " + ORTIVA_VERSION;
     SaveProfile(c.args[0], p);
     Report(c, "backed up to " + c.args[0] + " (" + std::to_string(link.Stats().frames) + " frames)");
@@ -804,10 +791,10 @@ int Watch(Context& c)
             }
             std::fflush(c.out);
         } catch (const NoReply& e) {
-            if (answering) std::fprintf(c.err, "%s: %s %s; polling goes on\n", kTool, UtcNowMs().c_str(), e.what());
+            if (answering) std::fprintf(c.err, "%s: %s %s; polling goes on\n", kTool, UtcMilliseconds().c_str(), e.what());
             answering = false;
         } catch (const UnreadableReply& e) {
-            if (answering) std::fprintf(c.err, "%s: %s %s; polling goes on\n", kTool, UtcNowMs().c_str(), e.what());
+            if (answering) std::fprintf(c.err, "%s: %s %s; polling goes on\n", kTool, UtcMilliseconds().c_str(), e.what());
             answering = false;
         }
         const auto next = started + std::chrono::milliseconds(interval);

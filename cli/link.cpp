@@ -8,6 +8,7 @@
 #include "port_advice.h"
 #include "reply_judge.h"
 #include "tcomm.h"
+#include "utc_time.h"
 
 
 
@@ -17,22 +18,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// "HH:MM:SS.mmm", UTC.
-std::string TimeOfDay()
-{
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-    std::tm utc{};
-#ifdef _WIN32
-    gmtime_s(&utc, &seconds);
-#else
-    gmtime_r(&seconds, &utc);
-#endif
-    char text[32];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", utc.tm_hour, utc.tm_min, utc.tm_sec, static_cast<int>(ms));
-    return text;
-}
 
 }  // namespace
 
@@ -106,7 +91,7 @@ void Link::Log(const char* direction, const std::vector<uint8_t>& bytes)
     // Text as it is; anything with a byte outside printable ASCII as hex.
     const bool text = std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b >= 0x20 && b < 0x7F; });
     const std::string shown = text ? BytesToString(bytes) : HexText(bytes);
-    std::fprintf(options_.log, "%s %s %s\n", TimeOfDay().c_str(), direction, shown.c_str());
+    std::fprintf(options_.log, "%s %s %s\n", UtcTimeOfDay().c_str(), direction, shown.c_str());
     std::fflush(options_.log);
 }
 

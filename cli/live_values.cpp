@@ -1,5 +1,7 @@
 #include "live_values.h"
 
+#include "utc_time.h"
+
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -127,7 +129,7 @@ std::array<PublishedValue, kPublishedQuantities> ReadDevice(Link& link, const Li
 Sample ReadSample(Link& link, const LiveSetup& setup)
 {
     Sample s;
-    s.time = UtcNowMs();
+    s.time = UtcMilliseconds();
     for (int d : setup.devices) s.devices.push_back(ReadDevice(link, setup, d));
     return s;
 }
@@ -158,21 +160,5 @@ std::string CsvRow(const Sample& sample)
     return row;
 }
 
-std::string UtcNowMs()
-{
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-    std::tm utc{};
-#ifdef _WIN32
-    gmtime_s(&utc, &seconds);
-#else
-    gmtime_r(&seconds, &utc);
-#endif
-    char text[40];
-    const size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
-    std::snprintf(text + n, sizeof text - n, ".%03dZ", static_cast<int>(ms));
-    return text;
-}
 
 }  // namespace ortiva::cli

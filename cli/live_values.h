@@ -60,7 +60,4 @@ std::vector<std::string> ColumnNames(const LiveSetup& setup);
 std::string CsvHeader(const LiveSetup& setup);
 std::string CsvRow(const Sample& sample);
 
-// The current time as ISO 8601 UTC with milliseconds.
-std::string UtcNowMs();
-
 }  // namespace ortiva::cli
