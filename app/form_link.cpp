@@ -188,6 +188,7 @@ void TForm1::DismissReconnectOffer()
 void TForm1::Comm1RequestHangup(QObject*)
 {
     if (!Comm1->IsOpen()) return;  // closed already: nothing was lost
+    if (Runner) Runner->LineLost(TextOfBytes(Comm1->CommName()));
     Timer3->setEnabled(false);
     Timer4->setEnabled(false);
     Exchange.PortOpen = false;
@@ -237,6 +238,11 @@ void TForm1::Edit14Change()
 
 void TForm1::Comm1ReceiveData(QObject*, const void* Buffer, uint16_t BufferLength)
 {
+    // A File menu plan has the line: its replies are its own.
+    if (Runner && Runner->Busy()) {
+        Runner->TakeChunk(static_cast<const uint8_t*>(Buffer), BufferLength);
+        return;
+    }
     // The user interface is held before a chunk is looked at, so that a reply
     // still arriving has time to follow it into the queue.
     const auto holdMs = static_cast<unsigned long>(std::lround(kReceiveHoldMs * OneShotTimer::TimeScale()));
@@ -267,8 +273,11 @@ void TForm1::Timer2Timer()
         DecodeHartVariablesReply(Exchange, Fields, DecimalSeparator());
         break;
     case Decoder::CommQuery:
-        if (DecodeCommunicationQuery(Exchange.RxText))
+        if (DecodeCommunicationQuery(Exchange.RxText)) {
             for (const char* name : kCommunicationQueryEnables) Fields.Control(name)->setEnabled(true);
+            ModuleFirmware = QString::fromStdString(
+                profile::FirmwareOfReply(std::vector<uint8_t>(Exchange.RxText.begin(), Exchange.RxText.end())));
+        }
         break;
     case Decoder::SystemParams:
         DecodeSystemParameters(Exchange.RxText, Fields);
