@@ -18,9 +18,11 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 
@@ -283,13 +285,16 @@ void TForm1::ShowDifferences(const QString& path, const std::vector<std::string>
         table->setItem(row, 1, new QTableWidgetItem(ValueOf(module, key)));
         table->setItem(row, 2, new QTableWidgetItem(ValueOf(file, key)));
     }
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
     table->resizeColumnsToContents();
     table->horizontalHeader()->setStretchLastSection(true);
     layout->addWidget(table);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
     connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::close);
     layout->addWidget(buttons);
-    dialog->resize(640, 360);
+    // Wide enough for the three columns where the screen allows it.
+    const int wide = table->horizontalHeader()->length() + table->verticalScrollBar()->sizeHint().width() + 40;
+    dialog->resize(std::min(wide, 1000), 420);
     CompareResult = dialog;
     dialog->show();
 }
