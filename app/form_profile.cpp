@@ -26,6 +26,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "live_values.h"
 #include "messages.h"
 #include "one_shot_timer.h"
 #include "plan_runner.h"
@@ -134,6 +135,10 @@ void TForm1::Quit()
 bool TForm1::ReadyForPlan()
 {
     if (Runner->Busy()) return false;
+    if (LiveValues && LiveValues->Running()) {
+        ShowMessage(QStringLiteral("Pause Live Values first."));
+        return false;
+    }
     if (!Exchange.PortOpen) {
         ShowMessage(QStringLiteral("Open the serial port first."));
         return false;
@@ -388,7 +393,10 @@ void TForm1::WriteProfile(const Profile& file, const std::vector<Step>& writes, 
 
 void TForm1::ShowLiveValues()
 {
-    ShowInformation(QStringLiteral("Live Values is not available in this version."));
+    if (!LiveValues) LiveValues = new LiveValuesWindow(this);
+    LiveValues->show();
+    LiveValues->raise();
+    LiveValues->activateWindow();
 }
 
 void TForm1::ShowAbout()

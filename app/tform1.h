@@ -40,6 +40,9 @@ class QScrollArea;
 class QTabWidget;
 class OneShotTimer;
 class TComm;
+namespace ortiva {
+class LiveValuesWindow;
+}
 
 class TForm1 : public QWidget {
     Q_OBJECT
@@ -86,6 +89,8 @@ public:
     // The connected module's firmware as its last communication query
     // reply gave it ("" while unknown).
     QString ModuleFirmware;
+    // Tools -> "Live Values…" (objectName "LiveValues"), made when first opened.
+    ortiva::LiveValuesWindow* LiveValues = nullptr;
 
     // ---- Header ------------------------------------------------------------
     QLabel* Image1;

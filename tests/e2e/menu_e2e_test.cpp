@@ -1,7 +1,8 @@
-// The File menu against two simulated modules: save one, restore it onto
-// the other with a rate change and read back, compare; a write the module
-// refuses; a restore cancelled mid-way. ortiva-cli reads the window's
-// profile and the window reads ortiva-cli's.
+// The menu bar's actions against simulated modules. File: save one module,
+// restore it onto another with a rate change and read back, compare; a
+// write the module refuses; a restore cancelled mid-way; ortiva-cli reads
+// the window's profile and the window reads ortiva-cli's. Tools: Live
+// Values polling while the operator presses the window's own buttons.
 #include <QAction>
 #include <QDir>
 #include <QFile>
@@ -10,12 +11,14 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QProgressDialog>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
 
 #include <cstdio>
 
 #include "cli_app.h"
+#include "live_values.h"
 #include "tcomm.h"
 #include "profile.h"
 
@@ -77,7 +80,7 @@ QProgressDialog* Progress(const Bench& b)
 
 }  // namespace
 
-class ProfileEndToEnd : public QObject {
+class MenuEndToEnd : public QObject {
     Q_OBJECT
 private slots:
     // The line a test opened is not the next test's start.
@@ -243,7 +246,81 @@ private slots:
         });
         QVERIFY(!Progress(b) || !Progress(b)->isVisible());
     }
+
+    // Live Values polls while the operator uses the window: the window's
+    // frames go first (one that meets a poll on the line waits for its
+    // reply), their Receive Buffer shows exactly what it shows without
+    // polling, and polling goes on once their exchanges are over.
+    void liveValuesShareTheLine()
+    {
+        QTemporaryDir dir;
+        Bench b;
+        b.sim.WithModule([](ortiva::sim::Module& m) {
+            m.system.slave_address = 5;
+            m.devices[1].formats = {1, 3, 2, 3, 4};  // float CDAB, uint32 CDAB, uint32 ABCD, uint32 CDAB, abs
+            m.devices[1].readings = {12.5f, 1.0f, 1000.0f, 7.0f, -42.0f};
+        });
+        QVERIFY(b.Open());
+        b.form->Edit18->setText(QStringLiteral("5"));
+        // What the window's own exchanges show with the line to themselves.
+        b.form->Button23->click();
+        QVERIFY(b.WaitForRequests(1));
+        Bench::Settle();
+        const QString systemReply = b.ReceiveBuffer();
+        b.form->Button4->click();
+        QVERIFY(Bench::WaitFor([&] { return b.ReceiveBuffer().startsWith(QLatin1String("05 03 14 ")); }));
+        Bench::Settle();
+        const QString modbusReply = b.ReceiveBuffer();
+
+        b.form->LiveValuesAction->trigger();
+        ortiva::LiveValuesWindow* live = b.form->LiveValues;
+        QVERIFY(live && live->isVisible());
+        live->Interval->setValue(100);
+        live->StartPause->click();
+        const auto cell = [&](int device, int quantity, int column) {
+            return live->Table->item(device * 5 + quantity, column)->text();
+        };
+        QVERIFY(Bench::WaitFor([&] { return cell(1, 4, 4) == QLatin1String("42"); }, 20000));
+        QCOMPARE(cell(1, 0, 3), QStringLiteral("float CDAB"));
+        QCOMPARE(cell(1, 0, 4), QStringLiteral("12.5"));
+        QCOMPARE(cell(1, 2, 4), QStringLiteral("1000"));
+        QCOMPARE(cell(1, 0, 2), QStringLiteral("40011"));
+
+        const int pressed[] = {23, 4, 23, 4};
+        for (int button : pressed) {
+            QVERIFY(Bench::WaitFor([&] { return live->InFlight(); }));  // a poll on the line
+            (button == 23 ? b.form->Button23 : b.form->Button4)->click();
+            const QString& expected = button == 23 ? systemReply : modbusReply;
+            QVERIFY(Bench::WaitFor([&] { return b.ReceiveBuffer() == expected; }));
+            QVERIFY(Bench::WaitFor([&] { return !b.form->Timer2->isEnabled() && !b.form->Timer3->isEnabled(); }));
+            QCOMPARE(b.ReceiveBuffer(), expected);  // no poll's reply joined it
+        }
+        QCOMPARE(b.form->Exchange.PendingCode, 302);
+        QVERIFY(b.messages.texts().isEmpty());
+        const size_t samples = live->Samples().size();
+        QVERIFY(Bench::WaitFor([&] { return live->Samples().size() >= samples + 2; }, 20000));
+
+        const QString csv = dir.filePath(QStringLiteral("live.csv"));
+        live->ChooseCsvFile = [&] { return csv; };
+        live->ExportCsv->click();
+        QFile f(csv);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(qsizetype(live->Samples().size()) + 1, lines.size());
+        QVERIFY2(lines[0].startsWith(QStringLiteral("time,\"device 0 current (40001, float ABCD)\","
+                                                    "\"device 0 variable 1 (40003, float ABCD)\",")),
+                 qPrintable(lines[0]));
+        QVERIFY(lines[0].contains(QStringLiteral(",\"device 1 current (40011, float CDAB)\",")));
+        QVERIFY(lines[0].endsWith(QStringLiteral(",\"device 4 variable 4 (40049, float ABCD)\"")));
+        QVERIFY(lines[0].contains(QStringLiteral(",\"device 1 variable 4 (40019, abs uint32 CDAB)\",")));
+        const QStringList row = lines.last().split(QLatin1Char(','));
+        QCOMPARE(row.size(), 26);
+        QVERIFY(QDateTime::fromString(row[0], Qt::ISODateWithMs).timeSpec() == Qt::UTC);
+        QCOMPARE(row[6], QStringLiteral("12.5"));
+        Shot("live-values.png");
+        live->StartPause->click();
+    }
 };
 
-QTEST_MAIN(ProfileEndToEnd)
-#include "profile_e2e_test.moc"
+QTEST_MAIN(MenuEndToEnd)
+#include "menu_e2e_test.moc"
