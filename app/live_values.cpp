@@ -9,8 +9,11 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QValueAxis>
@@ -101,6 +104,10 @@ LiveValuesWindow::LiveValuesWindow(TForm1* form) : QWidget(form, Qt::Window), fo
         }
     Table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     Table->horizontalHeader()->setStretchLastSection(true);
+    // Room for the widest texts a row can hold, so that no column scrolls away.
+    Table->setMinimumWidth(Table->fontMetrics().horizontalAdvance(
+                               QStringLiteral("Device variable 4 Register abs uint32 CDAB -1.234567e+09 FFFF FFFF")) +
+                           6 * 14 + Table->verticalScrollBar()->sizeHint().width() + 2 * Table->frameWidth());
 
     auto* trendBox = new QVBoxLayout;
     auto* trendBar = new QHBoxLayout;
@@ -115,7 +122,7 @@ LiveValuesWindow::LiveValuesWindow(TForm1* form) : QWidget(form, Qt::Window), fo
     chart_->legend()->setAlignment(Qt::AlignBottom);
     auto* x = new QDateTimeAxis;
     x->setFormat(QStringLiteral("hh:mm:ss"));
-    x->setTickCount(6);
+    x->setTickCount(4);
     auto* y = new QValueAxis;
     chart_->addAxis(x, Qt::AlignBottom);
     chart_->addAxis(y, Qt::AlignLeft);
@@ -126,6 +133,16 @@ LiveValuesWindow::LiveValuesWindow(TForm1* form) : QWidget(form, Qt::Window), fo
         series_[q]->attachAxis(x);
         series_[q]->attachAxis(y);
     }
+    // A click on a legend entry hides or shows its quantity, so that small
+    // values are not flattened by a large one sharing the axis.
+    for (QLegendMarker* marker : chart_->legend()->markers())
+        connect(marker, &QLegendMarker::clicked, this, [this, marker] {
+            marker->series()->setVisible(!marker->series()->isVisible());
+            marker->setVisible(true);
+            marker->setLabelBrush(marker->series()->isVisible() ? palette().text() : palette().mid());
+            UpdateTrend();
+        });
+    chart_->setMargins(QMargins(4, 4, 4, 4));
     Trend = new QChartView(chart_);
     Trend->setObjectName(QStringLiteral("LiveTrend"));
     Trend->setRenderHint(QPainter::Antialiasing);
@@ -133,10 +150,13 @@ LiveValuesWindow::LiveValuesWindow(TForm1* form) : QWidget(form, Qt::Window), fo
     trendBox->addWidget(Trend, 1);
 
     auto* body = new QHBoxLayout;
-    body->addWidget(Table, 3);
-    body->addLayout(trendBox, 4);
+    body->addWidget(Table);
+    body->addLayout(trendBox, 1);
     layout->addLayout(body, 1);
-    resize(1100, 520);
+    // Its own size where the screen has room, else the room there is.
+    QSize size(1150, 560);
+    if (const QScreen* where = form->screen()) size = size.boundedTo(where->availableGeometry().size() - QSize(40, 80));
+    resize(size);
 
     connect(StartPause, &QPushButton::clicked, this, [this] { Guarded([this] { running_ ? Pause() : Start(); }); });
     connect(ExportCsv, &QPushButton::clicked, this, [this] { Guarded([this] { Export(); }); });
@@ -296,6 +316,7 @@ void LiveValuesWindow::UpdateTrend()
         for (const Sample& s : samples_)
             if (const auto& v = s.values[d][q]; v && std::isfinite(v->value)) {
                 points.append(QPointF(double(s.time.toMSecsSinceEpoch()), v->value));
+                if (!series_[q]->isVisible()) continue;
                 lo = std::min(lo, v->value);
                 hi = std::max(hi, v->value);
             }
