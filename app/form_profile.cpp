@@ -135,7 +135,7 @@ void TForm1::Quit()
 bool TForm1::ReadyForPlan()
 {
     if (Runner->Busy()) return false;
-    if (LiveValues && LiveValues->Running()) {
+    if (LiveValues && (LiveValues->Running() || LiveValues->InFlight())) {
         ShowMessage(QStringLiteral("Pause Live Values first."));
         return false;
     }
