@@ -21,6 +21,7 @@
 #include "device_decoder.h"
 #include "hex_text.h"
 #include "line_memory.h"
+#include "live_values.h"
 #include "messages.h"
 #include "monitoring.h"
 #include "one_shot_timer.h"
@@ -72,18 +73,27 @@ void TForm1::SendCommand(const Command& command)
     else
         sent = PlaceInTxFrame(Exchange, command.bytes);
     Edit8->setText(TextOfBytes(command.echo == Echo::Text ? sent : HexText(sent)));
-    // The result is not looked at: on a closed port the bytes are refused and
-    // the reply timeout reports the missing answer.
-    Comm1->SendData(sent.data(), static_cast<uint16_t>(sent.size()));
-    if (command.timer == ReplyTimer::None) return;
-    Exchange.PendingCode = command.pendingCode;
-    Exchange.TimeoutKind = command.timeoutKind;
-    if (command.timer == ReplyTimer::Set3000) Timer3->setInterval(kReplyTimeoutMs);
-    Timer3->setEnabled(true);
-    if (command.delayedClose) {
-        Timer4->setInterval(kDelayedCloseMs);
-        Timer4->setEnabled(true);
+    const auto send = [this, sent, command] {
+        // The result is not looked at: on a closed port the bytes are refused and
+        // the reply timeout reports the missing answer.
+        Comm1->SendData(sent.data(), static_cast<uint16_t>(sent.size()));
+        if (command.timer == ReplyTimer::None) return;
+        Exchange.PendingCode = command.pendingCode;
+        Exchange.TimeoutKind = command.timeoutKind;
+        if (command.timer == ReplyTimer::Set3000) Timer3->setInterval(kReplyTimeoutMs);
+        Timer3->setEnabled(true);
+        if (command.delayedClose) {
+            Timer4->setInterval(kDelayedCloseMs);
+            Timer4->setEnabled(true);
+        }
+    };
+    // A Live Values poll on the half-duplex line cannot be recalled: the
+    // frame goes as soon as its reply (or short timeout) has ended it.
+    if (LiveValues && LiveValues->InFlight()) {
+        LiveValues->SendAfterExchange(send);
+        return;
     }
+    send();
 }
 
 void TForm1::Button1Click()
@@ -199,6 +209,7 @@ void TForm1::DismissReconnectOffer()
 void TForm1::Comm1RequestHangup(TObject*)
 {
     if (!Comm1->IsOpen()) return;  // closed already: nothing was lost
+    if (Runner) Runner->LineLost(TextOfBytes(Comm1->CommName()));
     Timer3->setEnabled(false);
     Timer4->setEnabled(false);
     Exchange.PortOpen = false;
@@ -248,6 +259,15 @@ void TForm1::Edit14Change()
 
 void TForm1::Comm1ReceiveData(TObject*, const void* Buffer, uint16_t BufferLength)
 {
+    // Live Values or a File menu plan has the line: its replies are its own.
+    if (LiveValues && LiveValues->InFlight()) {
+        LiveValues->TakeChunk(static_cast<const uint8_t*>(Buffer), BufferLength);
+        return;
+    }
+    if (Runner && Runner->Busy()) {
+        Runner->TakeChunk(static_cast<const uint8_t*>(Buffer), BufferLength);
+        return;
+    }
     // The user interface is held before a chunk is looked at, so that a reply
     // still arriving has time to follow it into the queue.
     const auto holdMs = static_cast<unsigned long>(std::lround(kReceiveHoldMs * OneShotTimer::TimeScale()));
@@ -278,8 +298,11 @@ void TForm1::Timer2Timer()
         DecodeHartVariablesReply(Exchange, Fields, DecimalSeparator());
         break;
     case Decoder::CommQuery:
-        if (DecodeCommunicationQuery(Exchange.RxText))
+        if (DecodeCommunicationQuery(Exchange.RxText)) {
             for (const char* name : kCommunicationQueryEnables) Fields.Control(name)->setEnabled(true);
+            ModuleFirmware = QString::fromStdString(
+                profile::FirmwareOfReply(std::vector<uint8_t>(Exchange.RxText.begin(), Exchange.RxText.end())));
+        }
         break;
     case Decoder::SystemParams:
         DecodeSystemParameters(Exchange.RxText, Fields);

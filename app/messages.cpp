@@ -35,6 +35,28 @@ void Show(RecordedMessage m)
 }
 }  // namespace
 
+int Ask(const QString& text, const QString& details, int buttons, int defaultButton)
+{
+    if (g_capture) {
+        g_capture->record({RecordedMessage::Kind::Question, Title(), text, details});
+        return g_capture->nextAnswer(defaultButton);
+    }
+    QMessageBox box(QMessageBox::Question, Title(), text, QMessageBox::StandardButtons(buttons),
+                    QApplication::activeWindow());
+    box.setDetailedText(details);  // behind "Show Details...": it may be long
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::StandardButton(defaultButton));
+    return box.exec();
+}
+
+int MessageCapture::nextAnswer(int defaultButton)
+{
+    if (answers_.empty()) return defaultButton;
+    const int answer = answers_.front();
+    answers_.erase(answers_.begin());
+    return answer;
+}
+
 MessageCapture* MessageCapture::Active()
 {
     return g_capture;

@@ -7,8 +7,13 @@
 // carry details, shown in smaller type beneath the text. ShowInformation:
 // information icon, the application's title as caption, the text as given.
 //
+// Ask: a question with the application's title as caption, the buttons given
+// (QMessageBox::StandardButtons) and details behind the box's details
+// button; gives the button pressed.
+//
 // A MessageCapture object, while it exists, records the messages instead of
-// showing them, so tests never block on a dialog.
+// showing them, so tests never block on a dialog; a question is answered
+// with the next answer queued on it, else with its default button.
 #pragma once
 
 #include <QString>
@@ -32,9 +37,10 @@ void ShowErrorReport(const QString& text);
 void ShowErrorReport(const std::string& latin1);
 void ShowErrorReport(const std::string& latin1, const QString& details);
 void ShowInformation(const QString& text);
+int Ask(const QString& text, const QString& details, int buttons, int defaultButton);
 
 struct RecordedMessage {
-    enum class Kind { Plain, Error, Information };
+    enum class Kind { Plain, Error, Information, Question };
     Kind kind;
     QString caption;
     QString text;     // as shown, full stop included
@@ -53,11 +59,15 @@ public:
     QStringList texts() const;
     void clear() { messages_.clear(); }
     void record(RecordedMessage m) { messages_.push_back(std::move(m)); }
+    // The answer to the next question asked (a QMessageBox::StandardButton).
+    void queueAnswer(int button) { answers_.push_back(button); }
+    int nextAnswer(int defaultButton);
     // The innermost capture, or null when messages are shown.
     static MessageCapture* Active();
 
 private:
     std::vector<RecordedMessage> messages_;
+    std::vector<int> answers_;
     MessageCapture* previous_;
 };
 

@@ -6,6 +6,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -60,6 +61,9 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent)
     ClientArea->setWidget(client);
     auto* frame = new QVBoxLayout(this);
     frame->setContentsMargins(0, 0, 0, 0);
+    frame->setSpacing(0);
+    BuildMenuBar();
+    frame->setMenuBar(MenuBar);
     frame->addWidget(ClientArea);
 
     ConnectHandlers();
@@ -121,9 +125,11 @@ void TForm1::CreateComm()
 
 void TForm1::FitToScreen()
 {
+    // The design's client area, with the menu bar above it.
+    const QSize design(1110, 651 + (MenuBar ? MenuBar->sizeHint().height() : 0));
     const QScreen* where = screen();
     if (!where) {
-        resize(1110, 651);
+        resize(design);
         return;
     }
     const QRect room = where->availableGeometry();
@@ -131,7 +137,7 @@ void TForm1::FitToScreen()
     QMargins frame;
     if (const QWindow* window = windowHandle()) frame = window->frameMargins();
     const QSize outside(frame.left() + frame.right(), frame.top() + frame.bottom());
-    const QSize size = QSize(1110, 651).boundedTo(room.size() - outside);
+    const QSize size = design.boundedTo(room.size() - outside);
     resize(size);
     const QSize framed = size + outside;
     move(room.x() + (room.width() - framed.width()) / 2, room.y() + (room.height() - framed.height()) / 2);

@@ -12,15 +12,23 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "exchange_rules.h"
 #include "form_fields.h"
 #include "hart_frames.h"
 #include "port_catalog.h"
+#include "plan_runner.h"
+#include "plans.h"
 #include "port_watch.h"
+#include "profile.h"
 
+class QAction;
 class QCheckBox;
+class QDialog;
+class QMenuBar;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -33,6 +41,9 @@ class QTabWidget;
 class OneShotTimer;
 class TComm;
 class TObject;
+namespace ortiva {
+class LiveValuesWindow;
+}
 
 class TForm1 : public QWidget {
     Q_OBJECT
@@ -57,6 +68,30 @@ public:
     // (objectName "ReconnectOffer"; null while none is shown).
     ortiva::PortWatch* PortWatcher = nullptr;
     QMessageBox* ReconnectOffer = nullptr;
+
+    // ---- Menu bar (above the design's client area) ---------------------------
+    QMenuBar* MenuBar = nullptr;
+    QAction* SaveConfigAction = nullptr;     // File, Ctrl+S
+    QAction* RestoreConfigAction = nullptr;  // File, Ctrl+O
+    QAction* CompareConfigAction = nullptr;  // File
+    QAction* QuitAction = nullptr;           // File, Ctrl+Q
+    QAction* LiveValuesAction = nullptr;     // Tools
+    QAction* AboutAction = nullptr;          // Help
+    QAction* CliHelpAction = nullptr;        // Help
+    // Runs the File menu's reads and writes over Comm1; while it is busy,
+    // Comm1's chunks go to it, not to the design's receive path.
+    ortiva::PlanRunner* Runner = nullptr;
+    // The last compare's table (objectName "CompareResult", its table
+    // "CompareTable"); null when none is shown.
+    QDialog* CompareResult = nullptr;
+    // The profile file for a File menu action, "" when none was chosen: a
+    // file dialog (replaceable for tests).
+    std::function<QString(bool forSaving)> ChooseProfileFile;
+    // The connected module's firmware as its last communication query
+    // reply gave it ("" while unknown).
+    QString ModuleFirmware;
+    // Tools -> "Live Values…" (objectName "LiveValues"), made when first opened.
+    ortiva::LiveValuesWindow* LiveValues = nullptr;
 
     // ---- Header ------------------------------------------------------------
     QLabel* Image1;
@@ -425,6 +460,15 @@ public:
     void Button69Click();
     void Button73Click();
 
+    // Menu bar (form_profile.cpp).
+    void SaveModuleConfiguration();
+    void RestoreModuleConfiguration();
+    void CompareModuleWithFile();
+    void Quit();
+    void ShowLiveValues();
+    void ShowAbout();
+    void ShowCliHelp();
+
     // ---- The send sequence (form_link.cpp) ---------------------------------
     // Step 1: empty the Send Buffer and the Receive Buffer.
     void ClearBuffers();
@@ -452,6 +496,20 @@ private:
     void showEvent(QShowEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void DismissReconnectOffer();
+    // The File menu's parts (form_profile.cpp).
+    void BuildMenuBar();
+    bool ReadyForPlan();
+    void RunPlan(const QString& title, std::vector<ortiva::PlanRunner::Step> steps,
+                 std::function<void(const ortiva::PlanRunner::Outcome&)> finished);
+    void ReadModuleThen(const QString& title, const ortiva::profile::ReadSet& set,
+                        std::function<void(const ortiva::profile::Profile& module)> next);
+    std::optional<ortiva::profile::Profile> LoadProfileFile(const QString& path);
+    bool SaveProfileFile(const QString& path, ortiva::profile::Profile profile);
+    void ShowDifferences(const QString& path, const std::vector<std::string>& keys,
+                         const ortiva::profile::Values& module, const ortiva::profile::Values& file);
+    void WriteProfile(const ortiva::profile::Profile& file, const std::vector<ortiva::profile::Step>& writes,
+                      char pcSide);
+    void ReopenLineAt(uint32_t baud, int parityIndex);
     bool placed_ = false;
     bool placedInFrame_ = false;
     // The /dev/serial/by-id name of the port as it was opened ("" for none).

@@ -14,7 +14,7 @@
 #include "monitoring.h"
 #include "system_commands.h"
 
-namespace ortiva::cli {
+namespace ortiva::profile {
 
 namespace {
 
@@ -710,9 +710,9 @@ std::vector<std::string> DifferingKeys(const Values& a, const Values& b)
     return keys;
 }
 
-}  // namespace ortiva::cli
+}  // namespace ortiva::profile
 
-namespace ortiva::cli {
+namespace ortiva::profile {
 
 Assignment ParseAssignment(const std::string& text)
 {
@@ -769,4 +769,4 @@ void Apply(Json& root, const Assignment& a)
     rec[a.name] = a.value;
 }
 
-}  // namespace ortiva::cli
+}  // namespace ortiva::profile

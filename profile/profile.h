@@ -1,4 +1,5 @@
-// A module's configuration as the command-line tool keeps it: every value
+// A module's configuration as both programs keep it (the window's File menu
+// and ortiva-cli): every value
 // under a descriptive key ("system.modbus_slave_address",
 // "devices[2].preamble_length"), in the form an operator types or chooses
 // (numbers and list texts). Reading from the module goes through the same
@@ -18,7 +19,7 @@
 #include "exchange_rules.h"
 #include "field_sink.h"
 
-namespace ortiva::cli {
+namespace ortiva::profile {
 
 inline constexpr int kProfileFormatVersion = 1;
 
@@ -142,9 +143,9 @@ std::vector<std::string> DifferingKeys(const Values& a, const Values& b);
 // The index of a list value, -1 when it is not an item.
 int ItemIndex(std::span<const char* const> items, std::string_view text);
 
-}  // namespace ortiva::cli
+}  // namespace ortiva::profile
 
-namespace ortiva::cli {
+namespace ortiva::profile {
 
 // One "KEY=VALUE" of the set command, checked like a profile's value: the
 // key must exist (custom keys are taken for any device; whether the device
@@ -161,4 +162,9 @@ Assignment ParseAssignment(const std::string& text);
 // The profile's JSON with the assignment applied.
 void Apply(Json& root, const Assignment& a);
 
-}  // namespace ortiva::cli
+}  // namespace ortiva::profile
+
+// ortiva-cli has used these names as its own since before the window shared them.
+namespace ortiva::cli {
+using namespace ortiva::profile;
+}
