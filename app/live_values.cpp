@@ -377,19 +377,15 @@ QString LiveValuesWindow::CsvText() const
 {
     QStringList header{QStringLiteral("time")};
     for (int d = 0; d < kPublishedDevices; ++d)
-        for (int q = 0; q < kPublishedQuantities; ++q)
-            header << QStringLiteral("\"device %1 %2 (%3, %4)\"")  // quoted: the name holds a comma
-                          .arg(d)
-                          .arg(Q(std::string(QuantityName(q))))
-                          .arg(FirstRegisterOf(d) + 2 * q)
-                          .arg(Q(FormatName(formats_[d][q])));
-    QString out = header.join(QLatin1Char(',')) + QLatin1Char('\n');
+        for (int q = 0; q < kPublishedQuantities; ++q) header << Q(CsvField(CsvColumnName(d, q, formats_[d][q])));
+    const QString end = QString::fromLatin1(kCsvLineEnd);
+    QString out = header.join(QLatin1Char(',')) + end;
     for (const Sample& s : samples_) {
         QStringList row{s.time.toString(Qt::ISODateWithMs)};
         for (int d = 0; d < kPublishedDevices; ++d)
             for (int q = 0; q < kPublishedQuantities; ++q)
-                row << (s.values[d][q] ? Q(s.values[d][q]->Text()) : QString());
-        out += row.join(QLatin1Char(',')) + QLatin1Char('\n');
+                row << (s.values[d][q] ? Q(CsvField(s.values[d][q]->Text())) : QString());
+        out += row.join(QLatin1Char(',')) + end;
     }
     return out;
 }

@@ -737,7 +737,7 @@ std::FILE* OpenCsv(const std::string& path, const std::string& header)
 #endif
     if (f == nullptr) throw std::runtime_error(path + ": " + std::strerror(errno));
     if (first != header) {
-        std::fprintf(f, "%s\r\n", header.c_str());
+        std::fprintf(f, "%s%s", header.c_str(), kCsvLineEnd);
         std::fflush(f);
     }
     return f;
@@ -769,7 +769,7 @@ int Watch(Context& c)
                 drawn = 0;
             }
             if (csv) {
-                std::fprintf(csv.get(), "%s\r\n", CsvRow(sample).c_str());
+                std::fprintf(csv.get(), "%s%s", CsvRow(sample).c_str(), kCsvLineEnd);
                 std::fflush(csv.get());
             }
             if (c.json) {

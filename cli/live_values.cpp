@@ -40,14 +40,6 @@ int QuantityOf(std::string name)
 }
 
 // A CSV field, quoted when it holds a comma, a quote or a line break.
-std::string CsvField(const std::string& text)
-{
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-    std::string q = "\"";
-    for (char c : text) q += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return q + "\"";
-}
-
 }  // namespace
 
 std::optional<FormatOverride> ParseFormatOverride(const std::string& text)
@@ -139,9 +131,7 @@ std::vector<std::string> ColumnNames(const LiveSetup& setup)
     std::vector<std::string> names;
     for (int d : setup.devices)
         for (int q = 0; q < kPublishedQuantities; ++q)
-            names.push_back("device " + std::to_string(d) + " " + std::string(QuantityName(q)) + " (" +
-                            std::to_string(FirstRegisterOf(d) + 2 * q) + ", " +
-                            FormatName(setup.formats.at(d)[static_cast<size_t>(q)]) + ")");
+            names.push_back(CsvColumnName(d, q, setup.formats.at(d)[static_cast<size_t>(q)]));
     return names;
 }
 

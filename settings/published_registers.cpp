@@ -147,6 +147,20 @@ std::string PublishedValue::RawText() const
     return text;
 }
 
+std::string CsvColumnName(int device, int quantity, const RegisterFormat& format)
+{
+    return "device " + std::to_string(device) + " " + std::string(QuantityName(quantity)) + " (" +
+           std::to_string(FirstRegisterOf(device) + 2 * quantity) + ", " + FormatName(format) + ")";
+}
+
+std::string CsvField(const std::string& text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + "\"";
+}
+
 std::array<PublishedValue, kPublishedQuantities> DecodeDevice(int device, std::span<const uint16_t> registers,
                                                               const std::array<RegisterFormat, kPublishedQuantities>& formats)
 {

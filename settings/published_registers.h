@@ -83,6 +83,16 @@ double DecodeRegisters(uint16_t first, uint16_t second, const RegisterFormat& fo
 // the nearest and held within its type's range.
 std::array<uint16_t, 2> EncodeRegisters(double value, const RegisterFormat& format);
 
+// The CSV forms of samples, shared by `ortiva-cli watch --csv` and the
+// window's Live Values export: a header "time" and one column per quantity
+// named "device 0 current (40001, float ABCD)", rows of an ISO 8601 UTC time
+// stamp and the values' texts, lines ended by CR LF.
+std::string CsvColumnName(int device, int quantity, const RegisterFormat& format);
+// A field as it is written: quoted (RFC 4180) when it holds a comma, a quote
+// or a line break.
+std::string CsvField(const std::string& text);
+inline constexpr const char* kCsvLineEnd = "\r\n";
+
 // One device's ten registers, decoded quantity by quantity.
 std::array<PublishedValue, kPublishedQuantities> DecodeDevice(int device, std::span<const uint16_t> registers,
                                                               const std::array<RegisterFormat, kPublishedQuantities>& formats);

@@ -309,7 +309,8 @@ private slots:
         live->ExportCsv->click();
         QFile f(csv);
         QVERIFY(f.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        // The lines of ortiva-cli watch --csv: CR LF, the same header.
+        const QStringList lines = QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
         QCOMPARE(qsizetype(live->Samples().size()) + 1, lines.size());
         QVERIFY2(lines[0].startsWith(QStringLiteral("time,\"device 0 current (40001, float ABCD)\","
                                                     "\"device 0 variable 1 (40003, float ABCD)\",")),
