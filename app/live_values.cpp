@@ -396,7 +396,7 @@ void LiveValuesWindow::Export()
     if (path.isEmpty()) return;
     try {
         WriteFileWhole(path.toStdString(), CsvText().toStdString());
-    } catch (const FileWriteError& e) {
+    } catch (const Failure& e) {
         ShowErrorReport(QString::fromStdString(e.what()));
         return;
     }
