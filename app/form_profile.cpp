@@ -219,7 +219,7 @@ std::optional<Profile> TForm1::LoadProfileFile(const QString& path)
     const QByteArray bytes = file.readAll();
     try {
         return ParseProfile(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
-    } catch (const ProfileError& e) {
+    } catch (const Failure& e) {
         ShowErrorReport(QStringLiteral("%1: %2").arg(path, QString::fromStdString(e.what())));
         return std::nullopt;
     }
@@ -231,7 +231,7 @@ bool TForm1::SaveProfileFile(const QString& path, Profile profile)
     profile.header.tool = std::string("ortiva ") + ORTIVA_VERSION;
     try {
         WriteFileWhole(path.toStdString(), ProfileText(profile));
-    } catch (const FileWriteError& e) {
+    } catch (const Failure& e) {
         ShowErrorReport(QString::fromStdString(e.what()));
         return false;
     }
@@ -328,7 +328,7 @@ void TForm1::RestoreModuleConfiguration()
     std::vector<Step> writes;
     try {
         writes = RestoreSteps(*file, kPcSide);
-    } catch (const ProfileError& e) {
+    } catch (const Failure& e) {
         ShowErrorReport(QStringLiteral("%1: %2").arg(path, QString::fromStdString(e.what())));
         return;
     }

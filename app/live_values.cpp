@@ -340,10 +340,10 @@ void LiveValuesWindow::Send(Exchange exchange)
     form_->Comm1->SendData(current_->command.bytes.data(), static_cast<uint16_t>(current_->command.bytes.size()));
 }
 
-void LiveValuesWindow::TakeChunk(const uint8_t* data, size_t length)
+void LiveValuesWindow::TakeChunk(const uint8_t* bytes, size_t length)
 {
     if (!inFlight_) return;
-    reply_.insert(reply_.end(), data, data + length);
+    reply_.insert(reply_.end(), bytes, bytes + length);
     if (current_->modbus) {
         if (ModbusReplyComplete(reply_)) End();
     } else {
@@ -396,7 +396,7 @@ void LiveValuesWindow::Export()
     if (path.isEmpty()) return;
     try {
         WriteFileWhole(path.toStdString(), CsvText().toStdString());
-    } catch (const FileWriteError& e) {
+    } catch (const Failure& e) {
         ShowErrorReport(QString::fromStdString(e.what()));
         return;
     }

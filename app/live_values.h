@@ -60,7 +60,7 @@ public:
     bool Running() const { return running_; }
     // One of its exchanges is on the line: Comm1's chunks are its own.
     bool InFlight() const { return inFlight_; }
-    void TakeChunk(const uint8_t* data, size_t length);
+    void TakeChunk(const uint8_t* bytes, size_t length);
     // A window frame that waits for the exchange on the line; sent once it ends.
     void SendAfterExchange(std::function<void()> send);
 

@@ -200,11 +200,11 @@ int main(int argc, char** argv)
 
     std::printf("idle for %d s\n", idleSeconds);
     std::fflush(stdout);
-    // The process's CPU share while notices are delivered for `seconds`.
-    const auto cpuShareOver = [&](int seconds) {
+    // The process's CPU share while notices are delivered for `spanSeconds`.
+    const auto cpuShareOver = [&](int spanSeconds) {
         const double cpuAtStart = ProcessCpuSeconds();
         const Clock::time_point spanStart = Clock::now();
-        while (Clock::now() - spanStart < std::chrono::seconds(seconds)) {
+        while (Clock::now() - spanStart < std::chrono::seconds(spanSeconds)) {
             comm.WaitForNotices(std::chrono::milliseconds(500));
             comm.DeliverNotices();
         }

@@ -26,6 +26,7 @@
 #include "module_io.h"
 #include "port_advice.h"
 #include "profile.h"
+#include "recording_sink.h"
 #include "safe_file.h"
 #include "utc_time.h"
 
@@ -35,13 +36,10 @@ namespace {
 
 constexpr const char* kTool = "ortiva-cli";
 
-class UsageError : public std::runtime_error {
+// Bad arguments: exit 1, and the message points to --help.
+class UsageError : public Failure {
 public:
-    using std::runtime_error::runtime_error;
-};
-class Mismatch : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
+    explicit UsageError(const std::string& what) : Failure(kExitUsage, what) {}
 };
 
 struct CommandInfo {
@@ -287,12 +285,12 @@ Profile LoadProfile(const std::string& path)
     std::ostringstream bytes;
     if (!file || !(bytes << file.rdbuf()) || file.bad()) {
         const int error = errno;
-        throw ProfileError(path + ": " + (error ? std::strerror(error) : "the file could not be read"));
+        throw Failure(kExitUsage, path + ": " + (error ? std::strerror(error) : "the file could not be read"));
     }
     try {
         return ParseProfile(bytes.str());
-    } catch (const ProfileError& e) {
-        throw ProfileError(path + ": " + e.what());
+    } catch (const Failure& e) {
+        throw Failure(e.Code(), path + ": " + e.what());
     }
 }
 
@@ -300,22 +298,6 @@ void SaveProfile(const std::string& path, const Profile& profile)
 {
     WriteFileWhole(path, ProfileText(profile));
 }
-
-// Field sink for the HART decoders: keeps what they write.
-class Recorder final : public FieldSink {
-public:
-    void SetIndex(std::string_view c, int i) override { indexes[std::string(c)] = i; }
-    void SetText(std::string_view c, const std::string& t) override { texts[std::string(c)] = t; }
-    void SetChecked(std::string_view, bool) override {}
-    void SetVisible(std::string_view, bool) override {}
-    int Index(std::string_view c) const override
-    {
-        const auto it = indexes.find(std::string(c));
-        return it == indexes.end() ? -1 : it->second;
-    }
-    std::map<std::string, int> indexes;
-    std::map<std::string, std::string> texts;
-};
 
 struct Context {
     const Arguments& parser;
@@ -339,7 +321,7 @@ std::string Joined(const std::vector<std::string>& keys)
     return s;
 }
 
-// Compares, prints the differences and raises Mismatch when there are any.
+// Compares, prints the differences and fails with kExitMismatch when there are any.
 void Compare(const Context& c, const Values& module, const Values& profile, const char* what)
 {
     const std::vector<std::string> keys = DifferingKeys(module, profile);
@@ -374,7 +356,7 @@ void Compare(const Context& c, const Values& module, const Values& profile, cons
         }
     }
     if (!keys.empty())
-        throw Mismatch(std::string(what) + ": " + std::to_string(keys.size()) + " key(s) differ" +
+        throw Failure(kExitMismatch, std::string(what) + ": " + std::to_string(keys.size()) + " key(s) differ" +
                        (keys.size() <= 3 ? ": " + Joined(keys) : ""));
 }
 
@@ -577,33 +559,33 @@ int Hart(Context& c)
     link.Open();
     HartIdentity identity;
     ExchangeState state;
-    Recorder identityFields;
+    RecordingSink identityFields;
     const std::vector<uint8_t> reply =
         link.Exchange(HartDeviceQueryCommand(identity, preambles, 0, {address, std::to_string(address)}),
                       "HART command 0");
     StoreChunk(state, reply);
     DecodeHartIdentityReply(state, identity, identityFields);
-    if (identityFields.texts["Edit28"].empty())
-        throw UnreadableReply("no HART command 0 reply from address " + std::to_string(address) + " in: " +
+    if (identityFields.text["Edit28"].empty())
+        throw Failure(kExitNoReply, "no HART command 0 reply from address " + std::to_string(address) + " in: " +
                               ReplyText(reply));
     OutJson o;
     o["polling_address"] = identity.PollAddress;
     o["manufacturer_id"] = identity.ManufacturerId;
     o["device_type"] = identity.DeviceType;
     o["required_preambles"] = identity.RequiredPreambles;
-    o["device_id"] = std::stoi(identityFields.texts["Edit32"]);
+    o["device_id"] = std::stoi(identityFields.text["Edit32"]);
     if (c.args[0] == "variables") {
-        Recorder fields;
+        RecordingSink fields;
         const std::vector<uint8_t> vars =
             link.Exchange(HartVariablesQueryCommand(identity, preambles, 0), "HART command 3");
         StoreChunk(state, vars);
         const int filled = DecodeHartVariablesReply(state, fields, ".");
-        if (filled == 0) throw UnreadableReply("no HART command 3 reply");
+        if (filled == 0) throw Failure(kExitNoReply, "no HART command 3 reply");
         OutJson list = OutJson::array();
         for (int i = 0; i < filled; ++i) {
             const HartSlotControls& slot = kHartSlots[static_cast<size_t>(i)];
             OutJson v;
-            v["value"] = fields.texts[std::string(slot.valueEdit)];
+            v["value"] = fields.text[std::string(slot.valueEdit)];
             const int unit = fields.Index(slot.unitList);
             const std::vector<std::string> items = HartUnitItems(i);
             v["unit"] = unit >= 0 && unit < static_cast<int>(items.size())
@@ -790,10 +772,8 @@ int Watch(Context& c)
                 std::fprintf(c.out, "%s\n", line.c_str());
             }
             std::fflush(c.out);
-        } catch (const NoReply& e) {
-            if (answering) std::fprintf(c.err, "%s: %s %s; polling goes on\n", kTool, UtcMilliseconds().c_str(), e.what());
-            answering = false;
-        } catch (const UnreadableReply& e) {
+        } catch (const Failure& e) {
+            if (e.Code() != kExitNoReply) throw;  // a lost line or port ends the run
             if (answering) std::fprintf(c.err, "%s: %s %s; polling goes on\n", kTool, UtcMilliseconds().c_str(), e.what());
             answering = false;
         }
@@ -808,14 +788,6 @@ int Watch(Context& c)
         return kExitNoReply;
     }
     return kExitDone;
-}
-
-int ExitCodeOf(const std::runtime_error& e)
-{
-    if (dynamic_cast<const PortError*>(&e)) return kExitPort;
-    if (dynamic_cast<const NoReply*>(&e) || dynamic_cast<const UnreadableReply*>(&e)) return kExitNoReply;
-    if (dynamic_cast<const WriteRefused*>(&e) || dynamic_cast<const Mismatch*>(&e)) return kExitMismatch;
-    return kExitUsage;  // a profile refused, a file not read or written
 }
 
 }  // namespace
@@ -886,9 +858,9 @@ int RunCli(const std::vector<std::string>& arguments, std::FILE* out, std::FILE*
         std::fprintf(err, "%s: %s\nTry 'ortiva-cli %s--help'.\n", kTool, e.what(),
                      command ? (std::string(command->name) + " ").c_str() : "");
         return kExitUsage;
-    } catch (const std::runtime_error& e) {
+    } catch (const Failure& e) {
         std::fprintf(err, "%s: %s\n", kTool, e.what());
-        return ExitCodeOf(e);
+        return e.Code();
     } catch (const std::exception& e) {
         std::fprintf(err, "%s: %s\n", kTool, e.what());
         return kExitUsage;

@@ -65,7 +65,7 @@ void Link::Open()
         comm_->OpenPort();
     } catch (const ECommsError& e) {
         comm_.reset();
-        throw PortError(PortErrorText(options_.port, DevicePathFor(options_.port), e));
+        throw Failure(kExitPort, PortErrorText(options_.port, DevicePathFor(options_.port), e));
     }
     comm_->SetDtrControl(options_.dtr ? TDtrControl::DtrEnable : TDtrControl::DtrDisable);
     comm_->SetRtsControl(options_.rts ? TRtsControl::RtsEnable : TRtsControl::RtsDisable);
@@ -99,7 +99,7 @@ void Link::ThrowLineLost(const std::string& what)
 {
     comm_->SetOnReceiveData(nullptr);
     if (options_.log) std::fprintf(options_.log, "%*s the line went away\n", 15, "");
-    throw LineLost("the serial port " + options_.port + " was disconnected during " + what);
+    throw Failure(kExitPort, "the serial port " + options_.port + " was disconnected during " + what);
 }
 
 std::vector<uint8_t> Link::Exchange(const Command& command, const std::string& what, const ReplyJudge& judge)
@@ -111,7 +111,7 @@ std::vector<uint8_t> Link::Exchange(const Command& command, const std::string& w
         ++stats_.frames;
         return {};
     }
-    if (!comm_) throw PortError(options_.port + ": the port is not open");
+    if (!comm_) throw Failure(kExitPort, options_.port + ": the port is not open");
 
     // Whatever came in since the last exchange (a reply after its timeout)
     // belongs to no frame of this one.
@@ -135,7 +135,7 @@ std::vector<uint8_t> Link::Exchange(const Command& command, const std::string& w
     if (!comm_->SendData(command.bytes.data(), static_cast<uint16_t>(command.bytes.size()))) {
         comm_->SetOnReceiveData(nullptr);
         if (lineLost_) ThrowLineLost(what);
-        throw PortError(options_.port + ": the port refused the frame for " + what);
+        throw Failure(kExitPort, options_.port + ": the port refused the frame for " + what);
     }
     const Clock::time_point deadline = sent + std::chrono::milliseconds(options_.timeoutMs);
     const auto silence = std::chrono::milliseconds(std::max(options_.silenceMs, 1));
@@ -166,7 +166,7 @@ std::vector<uint8_t> Link::Exchange(const Command& command, const std::string& w
     if (reply.empty() && lineLost_) ThrowLineLost(what);
     if (reply.empty()) {
         if (options_.log) std::fprintf(options_.log, "%*s no reply within %d ms\n", 15, "", options_.timeoutMs);
-        throw NoReply("no reply to " + what + " within " + std::to_string(options_.timeoutMs) + " ms");
+        throw Failure(kExitNoReply, "no reply to " + what + " within " + std::to_string(options_.timeoutMs) + " ms");
     }
     Log("<-", reply);
     return reply;

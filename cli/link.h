@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "comm_types.h"
+#include "failure.h"
 #include "exchange_rules.h"
 #include "reply_end.h"
 
@@ -24,24 +25,6 @@ class TComm;
 
 namespace ortiva::cli {
 
-// The PC port could not be opened; the message carries the explanation.
-class PortError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-// The line went away while the tool was using it (the adapter pulled, the
-// other end closed): TComm's hang-up notice.
-class LineLost : public PortError {
-public:
-    using PortError::PortError;
-};
-
-// The module did not answer in time.
-class NoReply : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 struct LinkOptions {
     std::string port;
@@ -73,14 +56,14 @@ public:
     Link(const Link&) = delete;
     Link& operator=(const Link&) = delete;
 
-    // Throws PortError. Nothing is opened in a dry run.
+    // Fails with kExitPort. Nothing is opened in a dry run.
     void Open();
     void Close();
     // Closes and opens again with another rate and parity.
     void Reopen(uint32_t baud, TParity parity);
 
-    // Sends the frame and gives the reply's bytes; NoReply when none came
-    // within the timeout, LineLost as soon as the line goes away. The reply
+    // Sends the frame and gives the reply's bytes; kExitNoReply when none came
+    // within the timeout, kExitPort as soon as the line goes away. The reply
     // ends where `judge` says, by default the judge of the reply the command
     // awaits (JudgeReply). In a dry run the frame is printed to `dryOut` and
     // the reply is empty.

@@ -87,7 +87,7 @@ LiveSetup ReadLiveSetup(Link& link, const std::vector<int>& devices, std::option
             const std::string key = "devices[" + std::to_string(d) + "]." + kFormatKeys[i];
             const auto format = FormatOfCode(ItemIndex(kOutputFormatItems, module.values.at(key)));
             if (!format)
-                throw UnreadableReply("device " + std::to_string(d) + ": " + kFormatKeys[i] + " '" +
+                throw Failure(kExitNoReply, "device " + std::to_string(d) + ": " + kFormatKeys[i] + " '" +
                                       module.values.at(key) + "' is not a format the tool knows");
             formats[i] = *format;
         }
@@ -110,7 +110,7 @@ std::array<PublishedValue, kPublishedQuantities> ReadDevice(Link& link, const Li
     if (!link.Options().dryRun) {
         const ModbusReply r = ParseModbusReply(reply, setup.slave, count);
         if (!r.fault.empty())
-            throw UnreadableReply("device " + std::to_string(device) + ": " +
+            throw Failure(kExitNoReply, "device " + std::to_string(device) + ": " +
                                   (r.exception ? "the module answered with " : "the reply to the register read: ") +
                                   r.fault);
         registers = r.registers;

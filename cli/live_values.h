@@ -36,13 +36,13 @@ struct LiveSetup {
 
 // Reads what is not given: the device records of the devices whose formats
 // are not all overridden, and the system group for the slave address unless
-// `slave` is given. UnreadableReply when a record names a format code the
+// `slave` is given. A kExitNoReply failure when a record names a format code the
 // list does not have.
 LiveSetup ReadLiveSetup(Link& link, const std::vector<int>& devices, std::optional<int> slave,
                         const std::vector<FormatOverride>& overrides);
 
 // One device's published values: function 3 from 10*d, ten registers.
-// NoReply when the module is silent; UnreadableReply, naming the device,
+// kExitNoReply failures when the module is silent or, naming the device,
 // for an exception reply, a bad CRC or no frame of the slave in the reply.
 std::array<PublishedValue, kPublishedQuantities> ReadDevice(Link& link, const LiveSetup& setup, int device);
 

@@ -13,7 +13,7 @@
 namespace ortiva::cli {
 
 // What one reply to the communication query says: the text after "QV:" up
-// to its "#" (firmware and serial). UnreadableReply without "QV:".
+// to its "#" (firmware and serial). A kExitNoReply failure without "QV:".
 std::string ReadFirmware(Link& link);
 
 Profile ReadModule(Link& link, const ReadSet& what = {});

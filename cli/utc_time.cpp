@@ -22,7 +22,11 @@ std::string Format(const char* format, bool milliseconds, const char* tail)
     gmtime_r(&seconds, &utc);
 #endif
     char text[48];
+    // The format is one of this file's own literals, passed in by the callers below.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
     size_t n = std::strftime(text, sizeof text, format, &utc);
+#pragma GCC diagnostic pop
     if (milliseconds) n += static_cast<size_t>(std::snprintf(text + n, sizeof text - n, ".%03d", static_cast<int>(ms)));
     std::snprintf(text + n, sizeof text - n, "%s", tail);
     return text;

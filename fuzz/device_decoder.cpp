@@ -18,7 +18,7 @@ using namespace ortiva;
 namespace {
 
 struct Decoded {
-    testing::RecordingSink sink;
+    RecordingSink sink;
     bool convertError = false;
 };
 
@@ -31,7 +31,7 @@ void Decode(std::string_view reply, Decoded& d)
     }
 }
 
-void CheckWrites(const testing::RecordingSink& sink)
+void CheckWrites(const RecordingSink& sink)
 {
     static const std::map<std::string, size_t, std::less<>> kWidths = {
         {"Beilv", 5},    {"xishu2", 5},   {"xishu3", 5},   {"xishu4", 5},   {"Edit1", 3},

@@ -37,7 +37,7 @@ bool SameIdentity(const HartIdentity& a, const HartIdentity& b)
            a.RequiredPreambles == b.RequiredPreambles && a.DeviceId == b.DeviceId;
 }
 
-void CheckValueTexts(const testing::RecordingSink& sink)
+void CheckValueTexts(const RecordingSink& sink)
 {
     for (const std::string& write : sink.writes) {
         if (write.rfind("SetText ", 0) == 0) {
@@ -80,8 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     start.DeviceId = {1, 2, 3};
     HartIdentity fromState = start;
     HartIdentity fromOwn = start;
-    testing::RecordingSink stateSink;
-    testing::RecordingSink ownSink;
+    RecordingSink stateSink;
+    RecordingSink ownSink;
     DecodeHartIdentityReply(s, fromState, stateSink);
     FUZZ_CHECK(s.RxLength == static_cast<int32_t>(held));
     DecodeHartIdentityReply(own, fromOwn, ownSink);
@@ -92,8 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(SameIdentity(fromOwn, start));
     }
 
-    testing::RecordingSink varState;
-    testing::RecordingSink varOwn;
+    RecordingSink varState;
+    RecordingSink varOwn;
     const int slotsState = DecodeHartVariablesReply(s, varState, sep);
     const int slotsOwn = DecodeHartVariablesReply(own, varOwn, sep);
     FUZZ_CHECK(slotsState == slotsOwn && slotsOwn >= 0 && slotsOwn <= 4);

@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string_view reply = fuzz::AsText(data, std::min<size_t>(size, 255));
     const Expected expected = Reference(reply);
-    testing::RecordingSink sink;
+    RecordingSink sink;
     bool convertError = false;
     try {
         DecodeMonitoringReply(reply, sink);

@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(DecodeCommunicationQuery(reply) == (reply.find("QV:") != npos));
 
     const Expected expected = Reference(reply);
-    testing::RecordingSink sink;
+    RecordingSink sink;
     bool convertError = false;
     try {
         DecodeSystemParameters(reply, sink);

@@ -24,7 +24,7 @@ Command HartCommand(std::vector<uint8_t> bytes, int pendingCode, ReplyTimer time
 
 void AppendPreambles(std::vector<uint8_t>& frame, int preambles)
 {
-    if (preambles >= -1) frame.insert(frame.end(), static_cast<size_t>(preambles + 1), 0xFF);
+    if (preambles >= -1) frame.insert(frame.end(), static_cast<size_t>(preambles) + 1, 0xFF);
 }
 
 void AppendBodyWithChecksum(std::vector<uint8_t>& frame, std::span<const uint8_t> body)

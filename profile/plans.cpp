@@ -31,11 +31,11 @@ void DecodeGroup(const std::string& text, const std::string& what, Group group, 
     try {
         decode(text, sink);
     } catch (const EConvertError& e) {
-        throw UnreadableReply("the reply to " + what + " cannot be read: " + e.what());
+        throw Failure(kExitNoReply, "the reply to " + what + " cannot be read: " + e.what());
     }
-    if (!sink.Errors().empty()) throw UnreadableReply("the reply to " + what + ": " + Join(sink.Errors()));
+    if (!sink.Errors().empty()) throw Failure(kExitNoReply, "the reply to " + what + ": " + Join(sink.Errors()));
     const std::vector<std::string> missing = MissingKeys(values, group, index);
-    if (!missing.empty()) throw UnreadableReply("the reply to " + what + " lacks " + Join(missing));
+    if (!missing.empty()) throw Failure(kExitNoReply, "the reply to " + what + " lacks " + Join(missing));
 }
 
 }  // namespace
@@ -73,7 +73,7 @@ std::string ReplyText(const std::vector<uint8_t>& reply)
 std::string FirmwareOfReply(const std::vector<uint8_t>& reply)
 {
     const std::string text = ReplyText(reply);
-    if (!DecodeCommunicationQuery(text)) throw UnreadableReply("the reply to the communication query has no \"QV:\"");
+    if (!DecodeCommunicationQuery(text)) throw Failure(kExitNoReply, "the reply to the communication query has no \"QV:\"");
     const size_t p = text.find("QV:") + 3;
     std::string firmware = text.substr(p, text.find('#', p) - p);
     std::erase_if(firmware, [](char c) { return c < 0x20 || c > 0x7E; });
@@ -121,7 +121,7 @@ void CheckAcknowledgement(const Step& step, const std::vector<uint8_t>& ack)
 {
     const std::string text(ack.begin(), ack.end());
     if (text.find("ERR") != std::string::npos)
-        throw WriteRefused("the module refused " + step.name + ": " + ReplyText(ack));
+        throw Failure(kExitMismatch, "the module refused " + step.name + ": " + ReplyText(ack));
 }
 
 std::string PcSideStepName(char pcSide)

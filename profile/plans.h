@@ -14,18 +14,6 @@
 
 namespace ortiva::profile {
 
-// A reply came but could not be read (a field that is not a digit, a key
-// missing, an item the list does not have); the message names the query.
-class UnreadableReply : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-// The module answered a write with a refusal ("ERR" in its acknowledgement).
-class WriteRefused : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 // The groups a read takes.
 struct ReadSet {
@@ -53,7 +41,7 @@ std::vector<ReadStep> ReadPlan(const ReadSet& what = {});
 // The reply as the window keeps it for decoding: its first 255 characters.
 std::string ReplyText(const std::vector<uint8_t>& reply);
 
-// Decodes one step's reply into the profile; UnreadableReply names the query.
+// Decodes one step's reply into the profile; a kExitNoReply failure names the query.
 void TakeReply(const ReadStep& step, const std::vector<uint8_t>& reply, Profile& profile);
 
 // After the last step: drops what was read only on the way (the device
@@ -61,10 +49,10 @@ void TakeReply(const ReadStep& step, const std::vector<uint8_t>& reply, Profile&
 void FinishRead(const ReadSet& what, Profile& profile);
 
 // The firmware text of a communication query reply: after "QV:" up to its
-// "#", printable characters only. UnreadableReply without "QV:".
+// "#", printable characters only. A kExitNoReply failure without "QV:".
 std::string FirmwareOfReply(const std::vector<uint8_t>& reply);
 
-// WriteRefused when an acknowledgement refuses the step.
+// A kExitMismatch failure when an acknowledgement refuses the step.
 void CheckAcknowledgement(const Step& step, const std::vector<uint8_t>& ack);
 
 // The restore step after whose acknowledgement the PC's port must be opened

@@ -119,14 +119,14 @@ bool Decimal(std::string_view text, std::string& out)
 std::string Get(const Values& v, const std::string& key)
 {
     const auto it = v.find(key);
-    if (it == v.end()) throw ProfileError(key + ": missing");
+    if (it == v.end()) throw Failure(kExitUsage, key + ": missing");
     return it->second;
 }
 
 int Index(const Values& v, const std::string& key, std::span<const char* const> items)
 {
     const int i = ItemIndex(items, Get(v, key));
-    if (i < 0) throw ProfileError(key + ": '" + Get(v, key) + "' is not one of its items");
+    if (i < 0) throw Failure(kExitUsage, key + ": '" + Get(v, key) + "' is not one of its items");
     return i;
 }
 
@@ -325,58 +325,58 @@ std::string NumberText(const Json& v)
     return v.dump();
 }
 
-// The canonical text of a JSON value for key d, or ProfileError.
+// The canonical text of a JSON value for key d, or a kExitUsage failure.
 std::string TextOf(const KeyDef& d, const std::string& key, const Json& v)
 {
     auto integer = [&]() -> int {
-        if (!v.is_number()) throw ProfileError(key + ": a whole number is expected");
+        if (!v.is_number()) throw Failure(kExitUsage, key + ": a whole number is expected");
         if (v.is_number_float()) {
             const double x = v.get<double>();
-            if (x != std::floor(x) || std::fabs(x) > 1e9) throw ProfileError(key + ": a whole number is expected");
+            if (x != std::floor(x) || std::fabs(x) > 1e9) throw Failure(kExitUsage, key + ": a whole number is expected");
             return static_cast<int>(x);
         }
         if (v.is_number_unsigned() ? v.get<uint64_t>() > 1000000000u : std::llabs(v.get<int64_t>()) > 1000000000)
-            throw ProfileError(key + ": a whole number is expected");
+            throw Failure(kExitUsage, key + ": a whole number is expected");
         return static_cast<int>(v.get<int64_t>());
     };
     switch (d.kind) {
     case Kind::NumberChoice: {
         const std::string t = std::to_string(integer());
-        if (ItemIndex(d.items, t) < 0) throw ProfileError(key + ": " + t + " is not one of its items");
+        if (ItemIndex(d.items, t) < 0) throw Failure(kExitUsage, key + ": " + t + " is not one of its items");
         return t;
     }
     case Kind::Integer: {
         const int x = integer();
         if (x < d.lo || x > d.hi)
-            throw ProfileError(key + ": " + std::to_string(x) + " is outside " + std::to_string(d.lo) + " to " +
+            throw Failure(kExitUsage, key + ": " + std::to_string(x) + " is outside " + std::to_string(d.lo) + " to " +
                                std::to_string(d.hi));
         return std::to_string(x);
     }
     case Kind::Flag:
-        if (!v.is_boolean()) throw ProfileError(key + ": true or false is expected");
+        if (!v.is_boolean()) throw Failure(kExitUsage, key + ": true or false is expected");
         return v.get<bool>() ? "true" : "false";
     case Kind::Choice: {
-        if (!v.is_string()) throw ProfileError(key + ": one of the list's texts is expected");
+        if (!v.is_string()) throw Failure(kExitUsage, key + ": one of the list's texts is expected");
         const std::string& t = v.get_ref<const std::string&>();
-        if (ItemIndex(d.items, t) < 0) throw ProfileError(key + ": '" + Shown(t) + "' is not one of its items");
+        if (ItemIndex(d.items, t) < 0) throw Failure(kExitUsage, key + ": '" + Shown(t) + "' is not one of its items");
         return t;
     }
     case Kind::Text: {  // the coefficients: kept as the five characters they travel as
-        if (!v.is_string()) throw ProfileError(key + ": a text is expected");
+        if (!v.is_string()) throw Failure(kExitUsage, key + ": a text is expected");
         const std::string& t = v.get_ref<const std::string&>();
         if (t.size() > 5)
-            throw ProfileError(key + ": '" + Shown(t) + "' is longer than the five characters it travels as");
+            throw Failure(kExitUsage, key + ": '" + Shown(t) + "' is longer than the five characters it travels as");
         try {
             return CoefficientField(t, key);
         } catch (const std::runtime_error& e) {
-            throw ProfileError(Shown(e.what(), 200));
+            throw Failure(kExitUsage, Shown(e.what(), 200));
         }
     }
     case Kind::HexBytes: {
-        if (!v.is_string()) throw ProfileError(key + ": hex bytes such as \"76 89 FD AD\" are expected");
+        if (!v.is_string()) throw Failure(kExitUsage, key + ": hex bytes such as \"76 89 FD AD\" are expected");
         const std::string& t = v.get_ref<const std::string&>();
         const std::string problem = HexBytesProblem(t);
-        if (!problem.empty()) throw ProfileError(key + ": '" + Shown(t) + "' is refused: " + problem);
+        if (!problem.empty()) throw Failure(kExitUsage, key + ": '" + Shown(t) + "' is refused: " + problem);
         return t;
     }
     }
@@ -402,12 +402,12 @@ void ReadGroup(const Json& o, Group g, int index, const std::string& where, Valu
         if (d.group == g || (g == Group::Device && d.group == Group::Custom)) known.insert(d.name);
     }
     for (auto it = o.begin(); it != o.end(); ++it) {
-        if (!known.contains(it.key())) throw ProfileError(where + "." + Shown(it.key()) + ": unknown key");
+        if (!known.contains(it.key())) throw Failure(kExitUsage, where + "." + Shown(it.key()) + ": unknown key");
     }
     for (const KeyDef& d : Table()) {
         if (d.group != g) continue;
         const std::string key = FlatKey(d, index);
-        if (!o.contains(d.name)) throw ProfileError(key + ": missing");
+        if (!o.contains(d.name)) throw Failure(kExitUsage, key + ": missing");
         out[key] = TextOf(d, key, o.at(d.name));
     }
     if (g != Group::Device) return;
@@ -417,10 +417,10 @@ void ReadGroup(const Json& o, Group g, int index, const std::string& where, Valu
         const std::string key = FlatKey(d, index);
         if (!custom) {
             if (o.contains(d.name))
-                throw ProfileError(key + ": only a device of meter type \"" + std::string(kCustomMeter) + "\" has it");
+                throw Failure(kExitUsage, key + ": only a device of meter type \"" + std::string(kCustomMeter) + "\" has it");
             continue;
         }
-        if (!o.contains(d.name)) throw ProfileError(key + ": missing");
+        if (!o.contains(d.name)) throw Failure(kExitUsage, key + ": missing");
         out[key] = TextOf(d, key, o.at(d.name));
     }
 }
@@ -444,7 +444,7 @@ public:
         case E::key: {
             Frame& f = frames_.back();
             f.key = parsed.get<std::string>();
-            if (!f.keys.insert(f.key).second) throw ProfileError(Path() + ": given twice");
+            if (!f.keys.insert(f.key).second) throw Failure(kExitUsage, Path() + ": given twice");
             break;
         }
         case E::value:
@@ -501,46 +501,51 @@ Profile FromJson(const Json& root)
 {
     static const std::vector<std::string> kTop = {"format_version", "header", "system", "coefficients", "devices",
                                                   "monitoring"};
-    if (!root.is_object()) throw ProfileError("not a profile: the file holds no JSON object");
-    if (!root.contains("format_version")) throw ProfileError("format_version: missing");
+    if (!root.is_object()) throw Failure(kExitUsage, "not a profile: the file holds no JSON object");
+    if (!root.contains("format_version")) throw Failure(kExitUsage, "format_version: missing");
     const Json& version = root.at("format_version");
     if (!version.is_number() || version.get<double>() != kProfileFormatVersion)
-        throw ProfileError("format_version: " + (version.is_number() ? NumberText(version) : "not a number") +
+        throw Failure(kExitUsage, "format_version: " + (version.is_number() ? NumberText(version) : "not a number") +
                            " is not " + std::to_string(kProfileFormatVersion) + ", the version this tool reads");
     for (auto it = root.begin(); it != root.end(); ++it)
         if (std::find(kTop.begin(), kTop.end(), it.key()) == kTop.end())
-            throw ProfileError(Shown(it.key()) + ": unknown key");
+            throw Failure(kExitUsage, Shown(it.key()) + ": unknown key");
     for (const std::string& group : kTop)
-        if (!root.contains(group)) throw ProfileError(group + ": missing group");
+        if (!root.contains(group)) throw Failure(kExitUsage, group + ": missing group");
 
     Profile p;
     const Json& header = root.at("header");
-    if (!header.is_object()) throw ProfileError("header: an object is expected");
+    if (!header.is_object()) throw Failure(kExitUsage, "header: an object is expected");
     for (auto it = header.begin(); it != header.end(); ++it) {
         static const std::set<std::string, std::less<>> kHeader = {"firmware", "saved_at", "tool"};
-        if (!kHeader.contains(it.key())) throw ProfileError("header." + Shown(it.key()) + ": unknown key");
-        if (!it.value().is_string()) throw ProfileError("header." + it.key() + ": a text is expected");
+        if (!kHeader.contains(it.key())) throw Failure(kExitUsage, "header." + Shown(it.key()) + ": unknown key");
+        if (!it.value().is_string()) throw Failure(kExitUsage, "header." + it.key() + ": a text is expected");
     }
+    // g++ 12 inlines json::value() deep enough to see a null pointer on a
+    // path it cannot rule out; every header entry was checked as a string above.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnull-dereference"
     p.header.firmware = header.value("firmware", "");
     p.header.savedAt = header.value("saved_at", "");
     p.header.tool = header.value("tool", "");
+#pragma GCC diagnostic pop
 
     for (Group g : {Group::System, Group::Coefficients}) {
         const Json& v = root.at(GroupName(g));
-        if (!v.is_object()) throw ProfileError(std::string(GroupName(g)) + ": an object is expected");
+        if (!v.is_object()) throw Failure(kExitUsage, std::string(GroupName(g)) + ": an object is expected");
         ReadGroup(v, g, 0, GroupName(g), p.values);
     }
     for (Group g : {Group::Device, Group::Monitoring}) {
         const Json& v = root.at(GroupName(g));
         const int count = GroupCount(g);
         if (!v.is_array() || v.size() != static_cast<size_t>(count))
-            throw ProfileError(std::string(GroupName(g)) + ": a list of " + std::to_string(count) +
+            throw Failure(kExitUsage, std::string(GroupName(g)) + ": a list of " + std::to_string(count) +
                                " records is expected");
         for (int i = 0; i < count; ++i) {
             const int index = i + FirstIndex(g);
             const std::string where = std::string(GroupName(g)) + "[" + std::to_string(index) + "]";
             const Json& rec = v.at(static_cast<size_t>(i));
-            if (!rec.is_object()) throw ProfileError(where + ": an object is expected");
+            if (!rec.is_object()) throw Failure(kExitUsage, where + ": an object is expected");
             ReadGroup(rec, g, index, where, p.values);
         }
     }
@@ -561,7 +566,7 @@ Profile ParseProfile(std::string_view bytes)
         std::string what = e.what();
         if (const size_t cut = what.find("] "); what.starts_with("[json.exception") && cut != std::string::npos)
             what.erase(0, cut + 2);
-        throw ProfileError("not JSON: " + Shown(what, 200));
+        throw Failure(kExitUsage, "not JSON: " + Shown(what, 200));
     }
     return FromJson(doc);
 }
@@ -585,7 +590,7 @@ public:
         try {
             steps_.push_back({name, build()});
         } catch (const std::runtime_error& e) {  // EConvertError, EInputError
-            throw ProfileError(name + ": " + e.what());
+            throw Failure(kExitUsage, name + ": " + e.what());
         }
     }
 
@@ -717,7 +722,7 @@ namespace ortiva::profile {
 Assignment ParseAssignment(const std::string& text)
 {
     const size_t eq = text.find('=');
-    if (eq == std::string::npos || eq == 0) throw ProfileError("'" + Shown(text) + "': KEY=VALUE is expected");
+    if (eq == std::string::npos || eq == 0) throw Failure(kExitUsage, "'" + Shown(text) + "': KEY=VALUE is expected");
     Assignment a;
     a.key = text.substr(0, eq);
     const std::string value = text.substr(eq + 1);
@@ -732,19 +737,19 @@ Assignment ParseAssignment(const std::string& text)
         }
         if (def) break;
     }
-    if (def == nullptr) throw ProfileError(Shown(a.key) + ": unknown key");
+    if (def == nullptr) throw Failure(kExitUsage, Shown(a.key) + ": unknown key");
     a.group = GroupName(def->group);
     a.name = def->name;
     switch (def->kind) {
     case Kind::Integer:
     case Kind::NumberChoice: {
         int32_t v = 0;
-        if (!TryStrToInt(value, v)) throw ProfileError(a.key + ": '" + Shown(value) + "' is not a whole number");
+        if (!TryStrToInt(value, v)) throw Failure(kExitUsage, a.key + ": '" + Shown(value) + "' is not a whole number");
         a.value = v;
         break;
     }
     case Kind::Flag:
-        if (value != "true" && value != "false") throw ProfileError(a.key + ": true or false is expected");
+        if (value != "true" && value != "false") throw Failure(kExitUsage, a.key + ": true or false is expected");
         a.value = value == "true";
         break;
     default: a.value = value; break;

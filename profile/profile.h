@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "exchange_rules.h"
+#include "failure.h"
 #include "field_sink.h"
 
 namespace ortiva::profile {
@@ -25,12 +26,6 @@ inline constexpr int kProfileFormatVersion = 1;
 
 // A profile's JSON, its keys in the order they were given or set.
 using Json = nlohmann::ordered_json;
-
-// A profile refused before anything is sent; the message names the key.
-class ProfileError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 enum class Kind {
     Choice,        // a list item's text (JSON string)
@@ -110,7 +105,7 @@ std::vector<std::string> MissingKeys(const Values& values, Group group, int inde
 // out of range, naming the key.
 Json ToJson(const Profile& profile);
 Profile FromJson(const Json& json);
-// Bytes of a file; ProfileError when they are not JSON, hold no JSON object
+// Bytes of a file; a kExitUsage failure when they are not JSON, hold no JSON object
 // or give a key twice in one object.
 Profile ParseProfile(std::string_view bytes);
 // The profile's file text.
@@ -134,7 +129,7 @@ struct Step {
 // the coefficients, the monitoring slots, then the system group, with the
 // module's serial parameters last (the side the PC is on, `pcSide` 'a' or
 // 'b', at the very end). Built by the window's builders: their refusals
-// come back as ProfileError naming the step.
+// come back as kExitUsage failures naming the step.
 std::vector<Step> RestoreSteps(const Profile& profile, char pcSide);
 
 // Keys whose values differ (present in one only, or unequal), in key order.

@@ -27,7 +27,7 @@ std::string TemporaryName(const std::string& path, unsigned long process)
 
 [[noreturn]] void Fail(const std::string& path, const std::string& reason)
 {
-    throw FileWriteError(path + ": " + reason);
+    throw Failure(kExitUsage, path + ": " + reason);
 }
 
 }  // namespace

@@ -81,7 +81,7 @@ void DecodeMonitoringReply(std::string_view rxText, FieldSink& sink)
     sink.SetChecked(slot.checkBox, p + 6 < t.size() && t[p + 6] == '1');
     const int tens = DigitAt(t, p + 8);
     const int ones = DigitAt(t, p + 9);
-    const size_t n = static_cast<size_t>(10 * tens + ones);
+    const size_t n = static_cast<size_t>(tens) * 10 + static_cast<size_t>(ones);
     if (n == 0) {
         sink.SetText(slot.edit, "");
         return;

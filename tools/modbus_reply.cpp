@@ -27,7 +27,7 @@ struct Found {
 std::optional<Found> FindFrame(std::span<const uint8_t> reply, uint8_t slave, uint16_t count)
 {
     std::optional<Found> wrongCrc;
-    const size_t dataLength = 2u * count;
+    const size_t dataLength = 2 * static_cast<size_t>(count);
     for (size_t at = 0; at + 2 < reply.size(); ++at) {
         if (reply[at] != slave) continue;
         size_t length = 0;

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <random>
 #include <sstream>
 #include <string>
@@ -593,6 +594,69 @@ TEST(ProfileKeys, ValuesBecomeTheWindowsFrames)
             if (s.name == row.step) frame.assign(s.command.bytes.begin(), s.command.bytes.end());
         EXPECT_EQ(frame, row.frame);
     }
+}
+
+// The key tables of profile-schema.md against the profile's key table: every
+// key of the code documented with its JSON type, and nothing documented that
+// the code does not know.
+TEST(ProfileKeys, TheSchemaDocumentNamesEveryKeyWithItsType)
+{
+    auto json_type = [](Kind k) -> std::string {
+        switch (k) {
+        case Kind::NumberChoice:
+        case Kind::Integer: return "number";
+        case Kind::Flag: return "true/false";
+        case Kind::Choice:
+        case Kind::Text:
+        case Kind::HexBytes: return "string";
+        }
+        return "?";
+    };
+    auto section = [](Group g) -> std::string {
+        switch (g) {
+        case Group::System: return "system";
+        case Group::Coefficients: return "coefficients";
+        case Group::Device:
+        case Group::Custom: return "devices[N]";
+        case Group::Monitoring: return "monitoring[N]";
+        }
+        return "?";
+    };
+    std::map<std::string, std::string> code, doc;  // "section key" -> JSON type
+    for (const KeyDef& def : KeyTable()) code[section(def.group) + " " + def.name] = json_type(def.kind);
+
+    // A row's first cell holds one or more `key`s; "variableK" stands for
+    // variable1 to variable4.
+    std::istringstream md(ReadFile(ORTIVA_PROFILE_SCHEMA));
+    std::string line, current;
+    while (std::getline(md, line)) {
+        if (line.rfind("## ", 0) == 0) current = line.substr(3);
+        if (line.rfind("| `", 0) != 0) continue;
+        const size_t end1 = line.find('|', 1), end2 = line.find('|', end1 + 1);
+        const std::string keys = line.substr(1, end1 - 1);
+        std::string type = line.substr(end1 + 1, end2 - end1 - 1);
+        type.erase(0, type.find_first_not_of(' '));
+        type.erase(type.find_last_not_of(' ') + 1);
+        for (size_t a = keys.find('`'); a != std::string::npos; a = keys.find('`', keys.find('`', a + 1) + 1)) {
+            const std::string key = keys.substr(a + 1, keys.find('`', a + 1) - a - 1);
+            const size_t v = key.find("variableK");
+            if (v != std::string::npos) {
+                for (char n = '1'; n <= '4'; ++n)
+                    doc[current + " " + key.substr(0, v + 8) + n + key.substr(v + 9)] = type;
+            } else {
+                doc[current + " " + key] = type;
+            }
+        }
+    }
+    for (const auto& [key, type] : code) {
+        auto it = doc.find(key);
+        if (it == doc.end())
+            ADD_FAILURE() << key << " (" << type << ") is not in profile-schema.md";
+        else
+            EXPECT_EQ(it->second, type) << key;
+    }
+    for (const auto& [key, type] : doc)
+        EXPECT_TRUE(code.count(key)) << key << " is in profile-schema.md but not in the key table";
 }
 
 }  // namespace

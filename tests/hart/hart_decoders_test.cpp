@@ -2,11 +2,11 @@
 
 #include <vector>
 
-#include "../settings/recording_sink.h"
+#include "recording_sink.h"
 #include "hart_decoders.h"
 
 using namespace ortiva;
-using ortiva::testing::RecordingSink;
+using ortiva::RecordingSink;
 
 namespace {
 

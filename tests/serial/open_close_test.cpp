@@ -372,7 +372,7 @@ const FailingName kFailingNames[] = {
 #endif
 
 INSTANTIATE_TEST_SUITE_P(Names, CommOpenFailure, ::testing::ValuesIn(kFailingNames),
-                         [](const auto& info) { return std::string(info.param.what); });
+                         [](const auto& row) { return std::string(row.param.what); });
 
 #ifdef __linux__
 // A line of group dialout that the test's user may not open, opened by a

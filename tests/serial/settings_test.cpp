@@ -91,7 +91,7 @@ const LineChange kLineChanges[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Settings, CommSetterOnOpenLine, ::testing::ValuesIn(kLineChanges),
-                         [](const auto& info) { return std::string(info.param.what); });
+                         [](const auto& row) { return std::string(row.param.what); });
 
 // A setter re-applies the control block only for a new value on an open
 // line. A flag the component always clears (ECHO), set behind its back, shows

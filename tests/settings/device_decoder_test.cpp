@@ -7,7 +7,7 @@
 #include "recording_sink.h"
 
 using namespace ortiva;
-using ortiva::testing::RecordingSink;
+using ortiva::RecordingSink;
 
 namespace {
 

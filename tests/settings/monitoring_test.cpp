@@ -10,7 +10,7 @@
 #include "recording_sink.h"
 
 using namespace ortiva;
-using ortiva::testing::RecordingSink;
+using ortiva::RecordingSink;
 using Writes = std::vector<std::string>;
 
 namespace {

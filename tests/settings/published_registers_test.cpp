@@ -66,7 +66,7 @@ TEST_P(PublishedRegisters, DecodeAndEncodeAgreeWithTheKnownBytes)
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, PublishedRegisters, testing::ValuesIn(kRows),
-                         [](const testing::TestParamInfo<Row>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<Row>& row) { return std::string(row.param.name); });
 
 // The FAMOUT codes as their list texts read, the override names, and a
 // device's registers decoded quantity by quantity at their addresses.

@@ -8,7 +8,7 @@
 #include "system_decoders.h"
 
 using namespace ortiva;
-using ortiva::testing::RecordingSink;
+using ortiva::RecordingSink;
 using Writes = std::vector<std::string>;
 
 TEST(CommunicationQueryDecoder, AnswersWhenQvStandsAnywhere)

@@ -1,4 +1,6 @@
-// A FieldSink for tests: keeps every write in order and the resulting state.
+// A FieldSink backed by maps: keeps every write in order and the resulting
+// state. Tests and fuzz targets check decoders with it; ortiva-cli keeps what
+// the HART decoders write in it.
 #pragma once
 
 #include <map>
@@ -8,7 +10,7 @@
 
 #include "field_sink.h"
 
-namespace ortiva::testing {
+namespace ortiva {
 
 class RecordingSink : public FieldSink {
 public:
@@ -51,4 +53,4 @@ public:
     }
 };
 
-}  // namespace ortiva::testing
+}  // namespace ortiva
