@@ -521,14 +521,9 @@ Profile FromJson(const Json& root)
         if (!kHeader.contains(it.key())) throw Failure(kExitUsage, "header." + Shown(it.key()) + ": unknown key");
         if (!it.value().is_string()) throw Failure(kExitUsage, "header." + it.key() + ": a text is expected");
     }
-    // g++ 12 inlines json::value() deep enough to see a null pointer on a
-    // path it cannot rule out; every header entry was checked as a string above.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wnull-dereference"
     p.header.firmware = header.value("firmware", "");
     p.header.savedAt = header.value("saved_at", "");
     p.header.tool = header.value("tool", "");
-#pragma GCC diagnostic pop
 
     for (Group g : {Group::System, Group::Coefficients}) {
         const Json& v = root.at(GroupName(g));
