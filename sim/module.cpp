@@ -475,4 +475,28 @@ std::string Module::SlotReply(int s) const
     return "RCAD" + std::string(1, DigitChar(s)) + ":" + ByteListText(slot.on, slot.bytes, options.bad_digit) + "#";
 }
 
+void MoveAwayFromDefaults(Module& m)
+{
+    m.system = {4, 1, 6, 2, 2, 17, 1, 5, 250, 40001, 12345, 0};
+    m.coefficients.mode = 2;
+    m.coefficients.variable1 = "2.500";
+    m.coefficients.others = {"0.010", "3.000", "-1.50"};
+    for (int d = 0; d < kDevices; ++d) {
+        auto& dev = m.devices[d];
+        dev.enabled = d % 2;
+        dev.device_mode = 0;
+        dev.meter_type = d == 3 ? 7 : 0;
+        dev.preambles = 4 + d;
+        dev.clear_time = 100 + d;
+        dev.formats = {1, 3, 4, 2, d % 5};
+        dev.address_bits = 3 + d;
+        dev.commands[0] = {true, {0x01, 0x03, static_cast<uint8_t>(d)}};
+        dev.commands[1] = {false, {0xFD, 0xAD}};
+        for (int r = 0; r < 4; ++r)
+            dev.rules[r] = {(r + d) % 3, 10 * r + d, r % 2};
+    }
+    for (int s = 0; s < kSlots; ++s)
+        m.monitor_slots[s] = {s % 2 == 0, {0x10, static_cast<uint8_t>(s), 0xFF}};
+}
+
 }  // namespace ortiva::sim

@@ -152,4 +152,10 @@ private:
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
 };
 
+// Every setting of the module moved away from its default (rate, parity,
+// address, coefficients, each device record with custom parsing for most,
+// every monitoring slot), so that a whole read, write and read back shows
+// any value that is lost or mixed up on the way.
+void MoveAwayFromDefaults(Module& m);
+
 }  // namespace ortiva::sim

@@ -121,29 +121,6 @@ std::string Text(const Json& j)
     return j.dump(4);
 }
 
-// Every setting away from its default, the module's own rate included.
-void Customise(sim::Module& m)
-{
-    m.system = {4, 1, 6, 2, 2, 17, 1, 5, 250, 40001, 12345, 0};
-    m.coefficients.mode = 2;
-    m.coefficients.variable1 = "2.500";
-    m.coefficients.others = {"0.010", "3.000", "-1.50"};
-    for (int d = 0; d < sim::kDevices; ++d) {
-        auto& dev = m.devices[d];
-        dev.enabled = d % 2;
-        dev.device_mode = 0;
-        dev.meter_type = d == 3 ? 7 : 0;
-        dev.preambles = 4 + d;
-        dev.clear_time = 100 + d;
-        dev.formats = {1, 3, 4, 2, d % 5};
-        dev.address_bits = 3 + d;
-        dev.commands[0] = {true, {0x01, 0x03, static_cast<uint8_t>(d)}};
-        dev.commands[1] = {false, {0xFD, 0xAD}};
-        for (int r = 0; r < 4; ++r) dev.rules[r] = {(r + d) % 3, 10 * r + d, r % 2};
-    }
-    for (int s = 0; s < sim::kSlots; ++s) m.monitor_slots[s] = {s % 2 == 0, {0x10, static_cast<uint8_t>(s), 0xFF}};
-}
-
 // A folder of its own for each test, removed with it.
 class CliTest : public testing::Test {
 protected:
@@ -169,7 +146,7 @@ TEST_F(CliTest, BackupRestoreBackupGivesTheSameProfile)
 {
     Sim a;
     Sim b(/*checkRate=*/true);
-    a.server->WithModule([](sim::Module& m) { Customise(m); });
+    a.server->WithModule([](sim::Module& m) { MoveAwayFromDefaults(m); });
 
     const Result backup = RunTool(a.Line() << "backup" << File("a.json"));
     ASSERT_EQ(backup.code, kExitDone) << backup.err;
@@ -338,7 +315,7 @@ TEST_F(CliTest, ABackupOntoAFullDiskKeepsTheOldProfile)
     const std::string profile = (small / "p.json").string();
     ASSERT_EQ(RunTool(sim.Line() << "backup" << profile).code, kExitDone);
     const std::string old = ReadFile(profile);
-    sim.server->WithModule([](sim::Module& m) { Customise(m); });
+    sim.server->WithModule([](sim::Module& m) { MoveAwayFromDefaults(m); });
     {
         std::ofstream filler(small / "filler", std::ios::binary);
         const std::string block(512, '\0');

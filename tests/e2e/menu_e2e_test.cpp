@@ -36,28 +36,6 @@ namespace {
 
 constexpr int kPlanWaitMs = 90000;  // a whole read, write and read-back; an upper bound only
 
-// Every setting away from its default, the module's own rate (19200, odd) included.
-void Customise(ortiva::sim::Module& m)
-{
-    m.system = {4, 1, 6, 2, 2, 17, 1, 5, 250, 40001, 12345, 0};
-    m.coefficients.mode = 2;
-    m.coefficients.variable1 = "2.500";
-    m.coefficients.others = {"0.010", "3.000", "-1.50"};
-    for (int d = 0; d < ortiva::sim::kDevices; ++d) {
-        auto& dev = m.devices[d];
-        dev.enabled = d % 2;
-        dev.device_mode = 0;
-        dev.meter_type = d == 3 ? 7 : 0;
-        dev.preambles = 4 + d;
-        dev.clear_time = 100 + d;
-        dev.formats = {1, 3, 4, 2, d % 5};
-        dev.commands[0] = {true, {0x01, 0x03, static_cast<uint8_t>(d)}};
-        for (int r = 0; r < 4; ++r) dev.rules[r] = {(r + d) % 3, 10 * r + d, r % 2};
-    }
-    for (int s = 0; s < ortiva::sim::kSlots; ++s)
-        m.monitor_slots[s] = {s % 2 == 0, {0x10, static_cast<uint8_t>(s), 0xFF}};
-}
-
 int Cli(std::vector<std::string> args)
 {
     args.insert(args.begin(), "ortiva-cli");
@@ -96,7 +74,7 @@ private slots:
         QTemporaryDir dir;
         SimServer a;
         a.Start();
-        a.WithModule(Customise);
+        a.WithModule(ortiva::sim::MoveAwayFromDefaults);
         SimOptions checked;
         checked.line.check_rate = true;
         Bench b(checked);
@@ -219,7 +197,7 @@ private slots:
         {
             SimServer a;
             a.Start();
-            a.WithModule(Customise);
+            a.WithModule(ortiva::sim::MoveAwayFromDefaults);
             QCOMPARE(Cli({"-p", a.SlavePath(), "backup", path.toStdString()}), 0);
         }
         Bench b;
