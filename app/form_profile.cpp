@@ -360,6 +360,7 @@ void TForm1::WriteProfile(const Profile& file, const std::vector<Step>& writes, 
 {
     const std::string pcStep = PcSideStepName(pcSide);
     std::vector<PlanRunner::Step> steps;
+    steps.reserve(writes.size());
     for (const Step& w : writes)
         steps.push_back({StepCaption(w.name), w.command, true, [this, w, pcStep, pcSide, values = file.values](
                                                                    const std::vector<uint8_t>& ack) {

@@ -6,8 +6,8 @@ namespace ortiva {
 
 namespace {
 
-const QString kOrganization = QStringLiteral("Ortiva");
-const QString kApplication = QStringLiteral("Ortiva Parameter Configuration");
+constexpr QLatin1String kOrganization("Ortiva");
+constexpr QLatin1String kApplication("Ortiva Parameter Configuration");
 
 }  // namespace
 

@@ -17,12 +17,6 @@ QStringList Formats(size_t list)  // FAMOUT1, FAMOUT3, then the other three
 {
     return Items(std::span(ortiva::kOutputFormatItems).first(static_cast<size_t>(ortiva::kOutputFormatCounts[list])));
 }
-const QStringList kFormatsA = Formats(0);
-const QStringList kFormatsB = Formats(1);
-const QStringList kFormatsC = Formats(2);
-const QStringList kCommandNumbers = Items(ortiva::kParsingCommandItems);
-const QStringList kDataLengths = Items(ortiva::kDataLengthItems);
-const QStringList kOpenFlags = Items(ortiva::kOpenFlagItems);
 }  // namespace
 
 void TForm1::BuildModbusPage()
@@ -83,11 +77,11 @@ void TForm1::BuildModbusPage()
         Label(DESIGN(Label28), b, QStringLiteral("40007:"));
         Label(DESIGN(Label72), b, QStringLiteral("Variable_4(RTU_ADR)"));
         Label(DESIGN(Label29), b, QStringLiteral("40009:"));
-        List(DESIGN(FAMOUT1), b, kFormatsA, 0, 0);
-        List(DESIGN(FAMOUT3), b, kFormatsB, 0, 0);
-        List(DESIGN(FAMOUT5), b, kFormatsC, 0, 0);
-        List(DESIGN(FAMOUT7), b, kFormatsC, 0, 0);
-        List(DESIGN(FAMOUT9), b, kFormatsC, 0, 0);
+        List(DESIGN(FAMOUT1), b, Formats(0), 0, 0);
+        List(DESIGN(FAMOUT3), b, Formats(1), 0, 0);
+        List(DESIGN(FAMOUT5), b, Formats(2), 0, 0);
+        List(DESIGN(FAMOUT7), b, Formats(2), 0, 0);
+        List(DESIGN(FAMOUT9), b, Formats(2), 0, 0);
         Button(DESIGN(Button21), b, QStringLiteral("Set"));
         Describe(Button21, QStringLiteral("Set the device's output formats"));
         Label(DESIGN(HLabel1), b, QStringLiteral("00000"));
@@ -139,11 +133,11 @@ void TForm1::BuildModbusPage()
         QWidget* b = GroupBox13;
         QGridLayout* g = Grid(b);
         Label(DESIGN(Label9), b, QStringLiteral("Read Meter Command 1:"));
-        List(DESIGN(ComboBox28), b, kOpenFlags, 0, 0);
+        List(DESIGN(ComboBox28), b, Items(ortiva::kOpenFlagItems), 0, 0);
         Edit(DESIGN(Edit4), b, QString(), 0);
         Button(DESIGN(Button17), b, QStringLiteral("Set"));
         Label(DESIGN(Label10), b, QStringLiteral("Read Meter Command 2:"));
-        List(DESIGN(ComboBox29), b, kOpenFlags, 0, 0);
+        List(DESIGN(ComboBox29), b, Items(ortiva::kOpenFlagItems), 0, 0);
         Edit(DESIGN(Edit5), b, QString(), 0);
         Button(DESIGN(Button18), b, QStringLiteral("Set"));
         Buddy(Label9, Edit4);
@@ -191,9 +185,9 @@ void TForm1::BuildModbusPage()
         int r = 1;
         for (const Row& row : rows) {
             QLabel* label = Label(*row.label, row.labelName, GroupBox16, QString::fromLatin1(row.text));
-            QComboBox* command = List(*row.command, row.commandName, GroupBox16, kCommandNumbers, 0, 0);
+            QComboBox* command = List(*row.command, row.commandName, GroupBox16, Items(ortiva::kParsingCommandItems), 0, 0);
             QLineEdit* start = Edit(*row.start, row.startName, GroupBox16, QString(), 3);
-            QComboBox* length = List(*row.length, row.lengthName, GroupBox16, kDataLengths, 0, 0);
+            QComboBox* length = List(*row.length, row.lengthName, GroupBox16, Items(ortiva::kDataLengthItems), 0, 0);
             Buddy(label, command);
             start->setAccessibleName(label->text() + QStringLiteral(" start address"));
             length->setAccessibleName(label->text() + QStringLiteral(" data length"));

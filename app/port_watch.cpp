@@ -9,7 +9,7 @@ namespace ortiva {
 
 namespace {
 
-const QString kById = QStringLiteral("/dev/serial/by-id");
+constexpr QLatin1String kById("/dev/serial/by-id");
 
 }  // namespace
 

@@ -341,7 +341,7 @@ std::string TextOf(const KeyDef& d, const std::string& key, const Json& v)
     };
     switch (d.kind) {
     case Kind::NumberChoice: {
-        const std::string t = std::to_string(integer());
+        std::string t = std::to_string(integer());
         if (ItemIndex(d.items, t) < 0) throw Failure(kExitUsage, key + ": " + t + " is not one of its items");
         return t;
     }
@@ -631,10 +631,13 @@ std::vector<Step> RestoreSteps(const Profile& profile, char pcSide)
         if (!IsCustomMeter(v, d)) continue;
         for (int k = 1; k <= 2; ++k) {
             const std::string n = std::to_string(k);
-            const std::string bytes = text(Group::Custom, d, ("read_command_" + n).c_str());
+            const std::string command = "read_command_" + n;
+            const std::string open = command + "_open";
+            const std::string bytes = text(Group::Custom, d, command.c_str());
             if (bytes.empty()) continue;  // no bytes: the builder has no frame for it
-            add.Add(at + "read meter command " + n, [&] {
-                return Checked(ReadMeterCommand(d, k, idx(Group::Custom, d, ("read_command_" + n + "_open").c_str()),
+            const std::string step = std::string(at).append("read meter command ").append(n);
+            add.Add(step, [&] {
+                return Checked(ReadMeterCommand(d, k, idx(Group::Custom, d, open.c_str()),
                                                 bytes));
             });
         }

@@ -145,7 +145,9 @@ namespace ortiva::profile {
 // One "KEY=VALUE" of the set command, checked like a profile's value: the
 // key must exist (custom keys are taken for any device; whether the device
 // has them is judged with the whole profile), the value must fit its kind.
-struct Assignment {
+// Its implicit moves are noexcept: those of std::string and of the JSON
+// library's value, which clang-tidy cannot prove from the library's code.
+struct Assignment {  // NOLINT(bugprone-exception-escape)
     std::string key;    // flat key
     std::string group;  // "system", "devices", ...
     int index = -1;     // record index for devices and monitoring, -1 otherwise

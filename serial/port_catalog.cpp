@@ -406,7 +406,7 @@ std::vector<PortRecord> PresentPortsIn(const std::string& sysfs, const std::stri
     std::vector<PortRecord> records;
     const fs::path devices = fs::weakly_canonical(fs::path(sysfs) / "devices", error);
     for (const auto& entry : fs::directory_iterator(fs::path(sysfs) / "class" / "tty", error)) {
-        const fs::path tty = entry.path();
+        const fs::path& tty = entry.path();
         std::error_code noDevice;
         const fs::path device = fs::canonical(tty / "device", noDevice);
         if (noDevice) continue;
@@ -474,6 +474,7 @@ std::vector<std::string> PortHolders(const std::string& path)
     }
 
     std::vector<std::string> holders;
+    holders.reserve(pids.size());
     for (const int pid : pids) holders.push_back(ProcessName(pid) + " (process " + std::to_string(pid) + ")");
     return holders;
 }

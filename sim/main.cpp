@@ -100,7 +100,8 @@ int main(int argc, char** argv)
         if (arg == "--help") {
             std::fputs(kHelp, stdout);
             return 0;
-        } else if (arg == "--link") {
+        }
+        if (arg == "--link") {
             link = value();
         } else if (arg == "--delay") {
             options.line.delay_ms = Number(arg, value(), 0, 60000);
