@@ -22,7 +22,7 @@ QString Title()
 void Show(RecordedMessage m)
 {
     if (g_capture) {
-        g_capture->record(std::move(m));
+        g_capture->Record(std::move(m));
         return;
     }
     const QMessageBox::Icon icon = m.kind == RecordedMessage::Kind::Error         ? QMessageBox::Critical
@@ -38,8 +38,8 @@ void Show(RecordedMessage m)
 int Ask(const QString& text, const QString& details, int buttons, int defaultButton)
 {
     if (g_capture) {
-        g_capture->record({RecordedMessage::Kind::Question, Title(), text, details});
-        return g_capture->nextAnswer(defaultButton);
+        g_capture->Record({RecordedMessage::Kind::Question, Title(), text, details});
+        return g_capture->NextAnswer(defaultButton);
     }
     QMessageBox box(QMessageBox::Question, Title(), text, QMessageBox::StandardButtons(buttons),
                     QApplication::activeWindow());
@@ -49,7 +49,7 @@ int Ask(const QString& text, const QString& details, int buttons, int defaultBut
     return box.exec();
 }
 
-int MessageCapture::nextAnswer(int defaultButton)
+int MessageCapture::NextAnswer(int defaultButton)
 {
     if (answers_.empty()) return defaultButton;
     const int answer = answers_.front();
@@ -109,7 +109,7 @@ MessageCapture::~MessageCapture()
     g_capture = previous_;
 }
 
-QStringList MessageCapture::texts() const
+QStringList MessageCapture::Texts() const
 {
     QStringList out;
     for (const auto& m : messages_) out << m.text;

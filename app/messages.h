@@ -54,14 +54,14 @@ public:
     MessageCapture(const MessageCapture&) = delete;
     MessageCapture& operator=(const MessageCapture&) = delete;
 
-    const std::vector<RecordedMessage>& messages() const { return messages_; }
+    const std::vector<RecordedMessage>& Messages() const { return messages_; }
     // The texts shown so far, in order.
-    QStringList texts() const;
-    void clear() { messages_.clear(); }
-    void record(RecordedMessage m) { messages_.push_back(std::move(m)); }
+    QStringList Texts() const;
+    void Clear() { messages_.clear(); }
+    void Record(RecordedMessage m) { messages_.push_back(std::move(m)); }
     // The answer to the next question asked (a QMessageBox::StandardButton).
-    void queueAnswer(int button) { answers_.push_back(button); }
-    int nextAnswer(int defaultButton);
+    void QueueAnswer(int button) { answers_.push_back(button); }
+    int NextAnswer(int defaultButton);
     // The innermost capture, or null when messages are shown.
     static MessageCapture* Active();
 

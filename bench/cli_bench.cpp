@@ -57,7 +57,7 @@ void Customise(sim::Module& m)
         dev.commands[1] = {false, {0xFD, 0xAD}};
         for (int r = 0; r < 4; ++r) dev.rules[r] = {1 + r % 2, 10 * r + d, r % 2};
     }
-    for (int s = 0; s < sim::kSlots; ++s) m.monitor_slots[s] = {true, {0x10, static_cast<uint8_t>(s), 0xFF}};
+    for (int s = 0; s < sim::kSlots; ++s) m.monitorSlots[s] = {true, {0x10, static_cast<uint8_t>(s), 0xFF}};
 }
 
 struct Figures {
@@ -131,11 +131,11 @@ int main(int argc, char** argv)
     const bool paced = Arg(argc, argv, 5, 1) != 0;
 
     sim::SimOptions options;
-    options.line.frame_gap_ms = gap;
-    options.line.delay_ms = delay;
+    options.line.frameGapMs = gap;
+    options.line.delayMs = delay;
     options.line.pace = paced;
     sim::SimServer a(options);
-    options.line.check_rate = true;  // B answers only at its own rate
+    options.line.checkRate = true;  // B answers only at its own rate
     sim::SimServer b(options);
     a.Start();
     b.Start();

@@ -50,7 +50,7 @@ int main(int argc, char** argv)
 
     sim::SimOptions options;
     options.line.pace = true;
-    options.line.delay_ms = 0;
+    options.line.delayMs = 0;
     sim::SimServer server(options);  // steady readings unless asked to move
     server.Start();
 

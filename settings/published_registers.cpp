@@ -117,12 +117,12 @@ std::array<uint16_t, 2> EncodeRegisters(double value, const RegisterFormat& form
             bits = static_cast<uint32_t>(v);
         }
     }
-    const std::array<uint8_t, 4> value_bytes{static_cast<uint8_t>(bits >> 24), static_cast<uint8_t>(bits >> 16),
+    const std::array<uint8_t, 4> valueBytes{static_cast<uint8_t>(bits >> 24), static_cast<uint8_t>(bits >> 16),
                                              static_cast<uint8_t>(bits >> 8), static_cast<uint8_t>(bits)};
     std::array<uint8_t, 4> line{};
     const auto& at = kPositionOf[static_cast<size_t>(format.order)];
     for (size_t i = 0; i < 4; ++i) {
-        line[static_cast<size_t>(at[i])] = value_bytes[i];
+        line[static_cast<size_t>(at[i])] = valueBytes[i];
     }
     return {static_cast<uint16_t>(line[0] << 8 | line[1]), static_cast<uint16_t>(line[2] << 8 | line[3])};
 }

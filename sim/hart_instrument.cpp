@@ -11,18 +11,18 @@ constexpr uint8_t kSlaveShort = 0x06;
 constexpr uint8_t kSlaveLong = 0x86;
 
 struct Request {
-    bool long_frame = false;
-    bool master_bit = false;
+    bool longFrame = false;
+    bool masterBit = false;
     uint8_t command = 0;
     std::span<const uint8_t> data;
 };
 
-bool AddressedToMe(const HartInstrument& dev, bool long_frame, std::span<const uint8_t> address)
+bool AddressedToMe(const HartInstrument& dev, bool longFrame, std::span<const uint8_t> address)
 {
-    if (!long_frame)
-        return (address[0] & 0x3F) == dev.poll_address;
-    return (address[0] & 0x3F) == (dev.manufacturer_id & 0x3F) && address[1] == dev.device_type &&
-           std::equal(dev.device_id.begin(), dev.device_id.end(), address.begin() + 2);
+    if (!longFrame)
+        return (address[0] & 0x3F) == dev.pollAddress;
+    return (address[0] & 0x3F) == (dev.manufacturerId & 0x3F) && address[1] == dev.deviceType &&
+           std::equal(dev.deviceId.begin(), dev.deviceId.end(), address.begin() + 2);
 }
 
 // Finds one well-formed frame for this device in `bytes`.
@@ -37,24 +37,24 @@ bool ParseRequest(const HartInstrument& dev, std::span<const uint8_t> bytes, Req
     const uint8_t delimiter = bytes[start];
     if (delimiter != kMasterShort && delimiter != kMasterLong)
         return false;
-    const bool long_frame = delimiter == kMasterLong;
-    const size_t address_size = long_frame ? 5 : 1;
-    const size_t count_at = start + 1 + address_size + 1;
-    if (count_at >= bytes.size())
+    const bool longFrame = delimiter == kMasterLong;
+    const size_t addressSize = longFrame ? 5 : 1;
+    const size_t countAt = start + 1 + addressSize + 1;
+    if (countAt >= bytes.size())
         return false;
-    const size_t data_at = count_at + 1;
-    const size_t checksum_at = data_at + bytes[count_at];
-    if (checksum_at >= bytes.size())
+    const size_t dataAt = countAt + 1;
+    const size_t checksumAt = dataAt + bytes[countAt];
+    if (checksumAt >= bytes.size())
         return false;
-    if (XorOf(bytes.subspan(start, checksum_at - start)) != bytes[checksum_at])
+    if (XorOf(bytes.subspan(start, checksumAt - start)) != bytes[checksumAt])
         return false;
-    const auto address = bytes.subspan(start + 1, address_size);
-    if (!AddressedToMe(dev, long_frame, address))
+    const auto address = bytes.subspan(start + 1, addressSize);
+    if (!AddressedToMe(dev, longFrame, address))
         return false;
-    out.long_frame = long_frame;
-    out.master_bit = (address[0] & 0x80) != 0;
-    out.command = bytes[start + 1 + address_size];
-    out.data = bytes.subspan(data_at, bytes[count_at]);
+    out.longFrame = longFrame;
+    out.masterBit = (address[0] & 0x80) != 0;
+    out.command = bytes[start + 1 + addressSize];
+    out.data = bytes.subspan(dataAt, bytes[countAt]);
     return true;
 }
 
@@ -66,20 +66,20 @@ Bytes Frame(const HartInstrument& dev, const Request& req, uint8_t response,
         out.insert(out.end(), kHartNoise.begin(), kHartNoise.end());
     out.insert(out.end(), static_cast<size_t>(std::clamp(options.preambles, 2, 20)), 0xFF);
     const size_t start = out.size();
-    const uint8_t master = req.master_bit ? 0x80 : 0x00;
-    if (req.long_frame) {
+    const uint8_t master = req.masterBit ? 0x80 : 0x00;
+    if (req.longFrame) {
         out.push_back(kSlaveLong);
-        out.push_back(static_cast<uint8_t>(master | (dev.manufacturer_id & 0x3F)));
-        out.push_back(dev.device_type);
-        out.insert(out.end(), dev.device_id.begin(), dev.device_id.end());
+        out.push_back(static_cast<uint8_t>(master | (dev.manufacturerId & 0x3F)));
+        out.push_back(dev.deviceType);
+        out.insert(out.end(), dev.deviceId.begin(), dev.deviceId.end());
     } else {
         out.push_back(kSlaveShort);
-        out.push_back(static_cast<uint8_t>(master | dev.poll_address));
+        out.push_back(static_cast<uint8_t>(master | dev.pollAddress));
     }
     out.push_back(req.command);
     out.push_back(static_cast<uint8_t>(2 + data.size()));
     out.push_back(response);
-    out.push_back(dev.device_status);
+    out.push_back(dev.deviceStatus);
     out.insert(out.end(), data.begin(), data.end());
     out.push_back(XorOf(std::span(out).subspan(start)));
     return out;
@@ -99,7 +99,7 @@ Bytes HartAnswer(HartInstrument& dev, std::span<const uint8_t> request, const Ha
     if (!ParseRequest(dev, request, req))
         return {};
     // HART 5: a short address reaches the device with command 0 only.
-    if (!req.long_frame && req.command != 0)
+    if (!req.longFrame && req.command != 0)
         return {};
     if (options.error)
         return Frame(dev, req, kHartBusy, {}, options);
@@ -108,20 +108,20 @@ Bytes HartAnswer(HartInstrument& dev, std::span<const uint8_t> request, const Ha
     switch (req.command) {
     case 0:
         data = {254,
-                dev.manufacturer_id,
-                dev.device_type,
-                dev.required_preambles,
-                dev.universal_revision,
-                dev.device_revision,
-                dev.software_revision,
-                dev.hardware_signalling,
+                dev.manufacturerId,
+                dev.deviceType,
+                dev.requiredPreambles,
+                dev.universalRevision,
+                dev.deviceRevision,
+                dev.softwareRevision,
+                dev.hardwareSignalling,
                 dev.flags,
-                dev.device_id[0],
-                dev.device_id[1],
-                dev.device_id[2]};
+                dev.deviceId[0],
+                dev.deviceId[1],
+                dev.deviceId[2]};
         return Frame(dev, req, kHartOk, data, options);
     case 3: {
-        PutFloat(data, dev.loop_current);
+        PutFloat(data, dev.loopCurrent);
         const int count = std::clamp(options.variables, 1, 4);
         for (int v = 0; v < count; ++v) {
             data.push_back(dev.variables[v].unit);
@@ -135,7 +135,7 @@ Bytes HartAnswer(HartInstrument& dev, std::span<const uint8_t> request, const Ha
         const uint8_t address = req.data[0];
         if (address > 15)
             return Frame(dev, req, kHartInvalidSelection, {}, options);
-        dev.poll_address = address;
+        dev.pollAddress = address;
         data = {address};
         return Frame(dev, req, kHartOk, data, options);
     }

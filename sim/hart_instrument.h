@@ -17,18 +17,18 @@ struct HartVariable {
 };
 
 struct HartInstrument {
-    uint8_t poll_address = 0;        // 0..15, reached by short frames
-    uint8_t manufacturer_id = 0x26;  // its low six bits start the unique identifier
-    uint8_t device_type = 0x06;
-    uint8_t required_preambles = 5;  // what the device asks masters to send
-    std::array<uint8_t, 3> device_id{0x12, 0x34, 0x56};
-    uint8_t universal_revision = 5;
-    uint8_t device_revision = 1;
-    uint8_t software_revision = 1;
-    uint8_t hardware_signalling = 0x08;
+    uint8_t pollAddress = 0;        // 0..15, reached by short frames
+    uint8_t manufacturerId = 0x26;  // its low six bits start the unique identifier
+    uint8_t deviceType = 0x06;
+    uint8_t requiredPreambles = 5;  // what the device asks masters to send
+    std::array<uint8_t, 3> deviceId{0x12, 0x34, 0x56};
+    uint8_t universalRevision = 5;
+    uint8_t deviceRevision = 1;
+    uint8_t softwareRevision = 1;
+    uint8_t hardwareSignalling = 0x08;
     uint8_t flags = 0;
-    uint8_t device_status = 0;
-    float loop_current = 12.0f;  // mA
+    uint8_t deviceStatus = 0;
+    float loopCurrent = 12.0f;  // mA
     std::array<HartVariable, 4> variables{{{19, 12.5f}, {43, 1234.5f}, {32, 21.25f}, {92, 997.5f}}};
 };
 

@@ -80,20 +80,20 @@ int main(int argc, char** argv)
 
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        std::optional<std::string> inline_value;
+        std::optional<std::string> inlineValue;
         if (const size_t eq = arg.find('='); arg.starts_with("--") && eq != std::string::npos) {
-            inline_value = arg.substr(eq + 1);
+            inlineValue = arg.substr(eq + 1);
             arg.resize(eq);
         }
         auto value = [&]() -> std::string {
-            if (inline_value)
-                return *inline_value;
+            if (inlineValue)
+                return *inlineValue;
             if (i + 1 >= argc)
                 Usage(arg + " needs a value");
             return argv[++i];
         };
         auto flag = [&]() {
-            if (inline_value)
+            if (inlineValue)
                 Usage(arg + " takes no value");
             return true;
         };
@@ -104,17 +104,17 @@ int main(int argc, char** argv)
         if (arg == "--link") {
             link = value();
         } else if (arg == "--delay") {
-            options.line.delay_ms = Number(arg, value(), 0, 60000);
+            options.line.delayMs = Number(arg, value(), 0, 60000);
         } else if (arg == "--no-reply") {
-            options.line.no_reply = flag();
+            options.line.noReply = flag();
         } else if (arg == "--split") {
-            options.line.split_ms = Number(arg, value(), 0, 60000);
+            options.line.splitMs = Number(arg, value(), 0, 60000);
         } else if (arg == "--garbage") {
             options.line.garbage = flag();
         } else if (arg == "--bad-digit") {
-            options.module.bad_digit = flag();
+            options.module.badDigit = flag();
         } else if (arg == "--long-reply") {
-            options.line.long_reply = flag();
+            options.line.longReply = flag();
         } else if (arg == "--hart-preambles") {
             options.module.hart.preambles = Number(arg, value(), 2, 20);
         } else if (arg == "--hart-vars") {
@@ -124,19 +124,19 @@ int main(int argc, char** argv)
         } else if (arg == "--hart-garbage") {
             options.module.hart.garbage = flag();
         } else if (arg == "--late-sections") {
-            options.module.late_sections = flag();
+            options.module.lateSections = flag();
         } else if (arg == "--meter-type") {
-            options.module.meter_type = Number(arg, value(), 0, 99);
+            options.module.meterType = Number(arg, value(), 0, 99);
         } else if (arg == "--reorder") {
             options.module.reorder = flag();
         } else if (arg == "--check-rate") {
-            options.line.check_rate = flag();
+            options.line.checkRate = flag();
         } else if (arg == "--pace") {
             options.line.pace = flag();
         } else if (arg == "--modbus-exception") {
-            options.module.modbus_exception = Number(arg, value(), 1, 255);
+            options.module.modbusException = Number(arg, value(), 1, 255);
         } else if (arg == "--modbus-bad-crc") {
-            options.module.modbus_bad_crc = flag();
+            options.module.modbusBadCrc = flag();
         } else if (arg == "--steady") {
             steady = flag();
         } else if (arg == "--verbose") {

@@ -57,10 +57,10 @@ bool ParseByteList(std::string_view payload, bool& open, Bytes& bytes)
     return true;
 }
 
-std::string ByteListText(bool open, const Bytes& bytes, bool bad_count)
+std::string ByteListText(bool open, const Bytes& bytes, bool badCount)
 {
     std::string count = Fixed(static_cast<int>(bytes.size()), 2);
-    if (bad_count)
+    if (badCount)
         count[0] = 'x';
     return std::string(1, open ? '1' : '0') + "<" + count + "," + SpacedHex(bytes);
 }
@@ -75,7 +75,7 @@ std::string Five(const std::string& text)
 std::array<float, 5> DefaultReadings(int d, const HartInstrument& hart)
 {
     if (d == 0)
-        return {hart.loop_current, hart.variables[0].value, hart.variables[1].value,
+        return {hart.loopCurrent, hart.variables[0].value, hart.variables[1].value,
                 hart.variables[2].value, hart.variables[3].value};
     std::array<float, 5> r{};
     r[0] = 4.0f + 4.0f * static_cast<float>(d);
@@ -105,7 +105,7 @@ void Module::RestoreDefaults()
         dev.readings = readings;
     }
     devices[0].enabled = 1;
-    monitor_slots = {};
+    monitorSlots = {};
 }
 
 uint16_t Module::HoldingRegister(int index) const
@@ -174,11 +174,11 @@ Bytes Module::HandleSet(std::string_view body)
 {
     const size_t colon = body.find(':');
     const size_t hash = body.find('#');
-    const bool has_payload = colon != std::string_view::npos && colon < hash;
-    const std::string_view key = body.substr(0, has_payload ? colon : hash);
+    const bool hasPayload = colon != std::string_view::npos && colon < hash;
+    const std::string_view key = body.substr(0, hasPayload ? colon : hash);
     std::string_view payload;
     bool framed = false;
-    if (has_payload) {
+    if (hasPayload) {
         payload = body.substr(colon + 1);
         // Byte-list commands end with their last raw byte; all others with "#".
         if (key.starts_with("CAMD") || key.starts_with("WCAD")) {
@@ -193,13 +193,13 @@ Bytes Module::HandleSet(std::string_view body)
     const bool nameable = !key.empty() && key.size() <= 8 && Printable(key);
     if (!nameable)
         return Text("QQS#ERR#");
-    const bool ok = framed && ApplySet(key, payload, has_payload);
+    const bool ok = framed && ApplySet(key, payload, hasPayload);
     return Text("QQS#" + std::string(key) + (ok ? ":OK#" : ":ERR#"));
 }
 
-bool Module::ApplySet(std::string_view key, std::string_view p, bool has_payload)
+bool Module::ApplySet(std::string_view key, std::string_view p, bool hasPayload)
 {
-    if (!has_payload) {
+    if (!hasPayload) {
         if (key == "RESET") {
             RestoreDefaults();
             return true;
@@ -211,8 +211,8 @@ bool Module::ApplySet(std::string_view key, std::string_view p, bool has_payload
         const int parity = Digit(p, 1, 0, 2);
         if (p.size() != 2 || baud < 0 || parity < 0)
             return false;
-        (key == "BA1" ? system.baud_a : system.baud_b) = baud;
-        (key == "BA1" ? system.parity_a : system.parity_b) = parity;
+        (key == "BA1" ? system.baudA : system.baudB) = baud;
+        (key == "BA1" ? system.parityA : system.parityB) = parity;
         return true;
     }
     auto single = [&](int lo, int hi, int& target) {
@@ -232,19 +232,19 @@ bool Module::ApplySet(std::string_view key, std::string_view p, bool has_payload
     if (key == "MD")
         return single(0, 4, system.mode);
     if (key == "XY1")
-        return single(0, 5, system.return_time_a);
+        return single(0, 5, system.returnTimeA);
     if (key == "XY2")
-        return single(0, 5, system.return_time_b);
+        return single(0, 5, system.returnTimeB);
     if (key == "YB")
         return single(1, 2, system.yb);
     if (key == "ADR")
-        return number(3, 247, system.slave_address);
+        return number(3, 247, system.slaveAddress);
     if (key == "JTM")
-        return number(3, 999, system.poll_interval);
+        return number(3, 999, system.pollInterval);
     if (key == "AADR")
-        return number(5, 99999, system.base_a);
+        return number(5, 99999, system.baseA);
     if (key == "BADR")
-        return number(5, 99999, system.base_b);
+        return number(5, 99999, system.baseB);
     if (key == "FMW") {
         const int mode = Digit(p, 0, 0, 3);
         if (p.size() != 7 || mode < 0 || !Is(p, 1, ','))
@@ -271,7 +271,7 @@ bool Module::ApplySet(std::string_view key, std::string_view p, bool has_payload
         MonitorSlot slot;
         if (key.size() != 6 || key[4] != '0' || s < 0 || !ParseByteList(p, slot.on, slot.bytes))
             return false;
-        monitor_slots[s - 1] = slot;
+        monitorSlots[s - 1] = slot;
         return true;
     }
     if (d < 0)
@@ -297,10 +297,10 @@ bool Module::ApplySet(std::string_view key, std::string_view p, bool has_payload
             enabled < 0 || mode < 0 || type < 0 || preambles < 0 || clear < 0)
             return false;
         dev.enabled = enabled;
-        dev.device_mode = mode;
-        dev.meter_type = type;
+        dev.deviceMode = mode;
+        dev.meterType = type;
         dev.preambles = preambles;
-        dev.clear_time = clear;
+        dev.clearTime = clear;
         return true;
     }
     if (name == "DFOT") {
@@ -328,7 +328,7 @@ bool Module::ApplySet(std::string_view key, std::string_view p, bool has_payload
                 (v < 3 && !Is(p, at + 4, ',')))
                 return false;
         }
-        dev.address_bits = bits;
+        dev.addressBits = bits;
         dev.rules = rules;
         return true;
     }
@@ -381,7 +381,7 @@ Bytes Module::HandleModbus(std::span<const uint8_t> request)
     if (request.size() < 4 || !ModbusCrcOk(request))
         return {};
     const uint8_t address = request[0];
-    if (address == 0 || address != system.slave_address)
+    if (address == 0 || address != system.slaveAddress)
         return {};  // broadcast or another slave: silence
     const uint8_t function = request[1];
     auto exception = [&](uint8_t code) {
@@ -399,8 +399,8 @@ Bytes Module::HandleModbus(std::span<const uint8_t> request)
         return exception(3);  // illegal data value
     if (start + count > kRegisters)
         return exception(2);  // illegal data address
-    if (options.modbus_exception > 0)
-        return exception(static_cast<uint8_t>(options.modbus_exception));
+    if (options.modbusException > 0)
+        return exception(static_cast<uint8_t>(options.modbusException));
     Bytes reply{address, function, static_cast<uint8_t>(2 * count)};
     for (int i = start; i < start + count; ++i) {
         const uint16_t r = HoldingRegister(i);
@@ -408,7 +408,7 @@ Bytes Module::HandleModbus(std::span<const uint8_t> request)
         reply.push_back(static_cast<uint8_t>(r & 0xFF));
     }
     AppendModbusCrc(reply);
-    if (options.modbus_bad_crc)
+    if (options.modbusBadCrc)
         reply.back() ^= 0xFF;
     return reply;
 }
@@ -421,26 +421,26 @@ std::string Module::VersionReply() const
 std::string Module::SystemReply() const
 {
     const SystemSettings& s = system;
-    std::string xy1(1, DigitChar(s.return_time_a));
-    if (options.bad_digit)
+    std::string xy1(1, DigitChar(s.returnTimeA));
+    if (options.badDigit)
         xy1 = "x";
     // "ADR:" before "AADR:", which also contains "ADR:".
-    return "QX#BA1:" + std::string{DigitChar(s.baud_a), DigitChar(s.parity_a)} + "#BA2:" +
-           std::string{DigitChar(s.baud_b), DigitChar(s.parity_b)} + "#MD:" + DigitChar(s.mode) +
-           "#ADR:" + Fixed(s.slave_address, 3) + "#XY1:" + xy1 + "#XY2:" + DigitChar(s.return_time_b) +
-           "#JTM:" + Fixed(s.poll_interval, 3) + "#AADR:" + Fixed(s.base_a, 5) + "," + Fixed(s.base_b, 5) + "#";
+    return "QX#BA1:" + std::string{DigitChar(s.baudA), DigitChar(s.parityA)} + "#BA2:" +
+           std::string{DigitChar(s.baudB), DigitChar(s.parityB)} + "#MD:" + DigitChar(s.mode) +
+           "#ADR:" + Fixed(s.slaveAddress, 3) + "#XY1:" + xy1 + "#XY2:" + DigitChar(s.returnTimeB) +
+           "#JTM:" + Fixed(s.pollInterval, 3) + "#AADR:" + Fixed(s.baseA, 5) + "," + Fixed(s.baseB, 5) + "#";
 }
 
 std::string Module::DeviceReply(int d) const
 {
     const DeviceRecord& dev = devices[d];
     const char dc = DigitChar(d);
-    const int type = options.meter_type >= 0 ? std::min(options.meter_type, 99) : dev.meter_type;
+    const int type = options.meterType >= 0 ? std::min(options.meterType, 99) : dev.meterType;
 
     std::string formats;
     for (int f : dev.formats)
         formats += DigitChar(f);
-    if (options.bad_digit)
+    if (options.badDigit)
         formats[0] = 'x';
     std::string rules;
     for (const ParseRule& r : dev.rules)
@@ -449,10 +449,10 @@ std::string Module::DeviceReply(int d) const
     std::vector<std::string> sections{
         "FMW:" + std::string(1, DigitChar(coefficients.mode)) + "," + Five(coefficients.variable1),
         "FMU:" + Five(coefficients.others[0]) + "," + Five(coefficients.others[1]) + "," + Five(coefficients.others[2]),
-        std::string("HART") + dc + ":" + DigitChar(dev.enabled) + "," + DigitChar(dev.device_mode) + "," +
-            Fixed(type, 2) + "," + DigitChar(dev.preambles) + "," + Fixed(dev.clear_time, 3),
+        std::string("HART") + dc + ":" + DigitChar(dev.enabled) + "," + DigitChar(dev.deviceMode) + "," +
+            Fixed(type, 2) + "," + DigitChar(dev.preambles) + "," + Fixed(dev.clearTime, 3),
         std::string("DFO") + dc + ":" + formats,
-        std::string("ZDY") + dc + ":" + DigitChar(dev.address_bits) + rules,
+        std::string("ZDY") + dc + ":" + DigitChar(dev.addressBits) + rules,
         std::string("MD:") + DigitChar(system.mode),
         std::string("CAMD") + dc + "1:" + ByteListText(dev.commands[0].open, dev.commands[0].bytes, false),
         std::string("CAMD") + dc + "2:" + ByteListText(dev.commands[1].open, dev.commands[1].bytes, false),
@@ -462,7 +462,7 @@ std::string Module::DeviceReply(int d) const
 
     std::string reply = std::string("QQ") + dc + "#";
     for (size_t i = 0; i < sections.size(); ++i) {
-        if (options.late_sections && i == 4 && reply.size() < kLateSectionStart)
+        if (options.lateSections && i == 4 && reply.size() < kLateSectionStart)
             reply.append(kLateSectionStart - reply.size(), kFiller);
         reply += sections[i] + "#";
     }
@@ -471,8 +471,8 @@ std::string Module::DeviceReply(int d) const
 
 std::string Module::SlotReply(int s) const
 {
-    const MonitorSlot& slot = monitor_slots[s - 1];
-    return "RCAD" + std::string(1, DigitChar(s)) + ":" + ByteListText(slot.on, slot.bytes, options.bad_digit) + "#";
+    const MonitorSlot& slot = monitorSlots[s - 1];
+    return "RCAD" + std::string(1, DigitChar(s)) + ":" + ByteListText(slot.on, slot.bytes, options.badDigit) + "#";
 }
 
 void MoveAwayFromDefaults(Module& m)
@@ -484,19 +484,19 @@ void MoveAwayFromDefaults(Module& m)
     for (int d = 0; d < kDevices; ++d) {
         auto& dev = m.devices[d];
         dev.enabled = d % 2;
-        dev.device_mode = 0;
-        dev.meter_type = d == 3 ? 7 : 0;
+        dev.deviceMode = 0;
+        dev.meterType = d == 3 ? 7 : 0;
         dev.preambles = 4 + d;
-        dev.clear_time = 100 + d;
+        dev.clearTime = 100 + d;
         dev.formats = {1, 3, 4, 2, d % 5};
-        dev.address_bits = 3 + d;
+        dev.addressBits = 3 + d;
         dev.commands[0] = {true, {0x01, 0x03, static_cast<uint8_t>(d)}};
         dev.commands[1] = {false, {0xFD, 0xAD}};
         for (int r = 0; r < 4; ++r)
             dev.rules[r] = {(r + d) % 3, 10 * r + d, r % 2};
     }
     for (int s = 0; s < kSlots; ++s)
-        m.monitor_slots[s] = {s % 2 == 0, {0x10, static_cast<uint8_t>(s), 0xFF}};
+        m.monitorSlots[s] = {s % 2 == 0, {0x10, static_cast<uint8_t>(s), 0xFF}};
 }
 
 }  // namespace ortiva::sim

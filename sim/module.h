@@ -28,17 +28,17 @@ namespace ortiva::sim {
 
 // The module's own serial sides, address, mode and timing.
 struct SystemSettings {
-    int baud_a = 3;        // RS232/RS485A baud index 0..7 (3: 9600)
-    int parity_a = 0;      // 0 none, 1 odd, 2 even
-    int baud_b = 3;        // RS485B
-    int parity_b = 0;
+    int baudA = 3;        // RS232/RS485A baud index 0..7 (3: 9600)
+    int parityA = 0;      // 0 none, 1 odd, 2 even
+    int baudB = 3;        // RS485B
+    int parityB = 0;
     int mode = 0;          // working mode 0..4 (0: transparent)
-    int slave_address = 1; // MODBUS slave address 0..247 (0: answers no one)
-    int return_time_a = 3; // data return time index 0..5
-    int return_time_b = 3;
-    int poll_interval = 100;  // meter polling interval in 10 ms units, 0..999
-    int base_a = 0;        // data base addresses 0..99999
-    int base_b = 0;
+    int slaveAddress = 1; // MODBUS slave address 0..247 (0: answers no one)
+    int returnTimeA = 3; // data return time index 0..5
+    int returnTimeB = 3;
+    int pollInterval = 100;  // meter polling interval in 10 ms units, 0..999
+    int baseA = 0;        // data base addresses 0..99999
+    int baseB = 0;
     int yb = 0;            // last "YB" value received (1 or 2), 0 before any
 };
 
@@ -63,13 +63,13 @@ struct ParseRule {
 
 struct DeviceRecord {
     int enabled = 0;       // 0 close, 1 open
-    int device_mode = 1;   // 0 secondary master, 1 master
-    int meter_type = 0;    // 0..19
+    int deviceMode = 1;   // 0 secondary master, 1 master
+    int meterType = 0;    // 0..19
     int preambles = 5;     // 4..9
-    int clear_time = 60;   // seconds, 0..999
+    int clearTime = 60;   // seconds, 0..999
     std::array<int, 5> formats{};  // current, variables 1..4
     std::array<CustomCommand, 2> commands;
-    int address_bits = 8;  // 3..9
+    int addressBits = 8;  // 3..9
     std::array<ParseRule, 4> rules;
     // What the module publishes for this device: loop current and variables 1..4.
     std::array<float, 5> readings{};
@@ -87,13 +87,13 @@ struct ProductionData {
 
 // How the module shapes its replies (faults a test or demo asks for).
 struct ModuleOptions {
-    bool bad_digit = false;      // a letter in one digit field of QX, QQd and RCAD replies
-    bool late_sections = false;  // QQd: the sections after DFO start beyond character 255
-    int meter_type = -1;         // QQd: report this meter type (0..99) instead of the stored one
+    bool badDigit = false;      // a letter in one digit field of QX, QQd and RCAD replies
+    bool lateSections = false;  // QQd: the sections after DFO start beyond character 255
+    int meterType = -1;         // QQd: report this meter type (0..99) instead of the stored one
     bool reorder = false;        // QQd: sections in reverse order
     bool moving = false;         // published readings follow a slow waveform (else steady)
-    int modbus_exception = 0;    // > 0: register reads answered with this exception code
-    bool modbus_bad_crc = false; // register replies carry a wrong CRC
+    int modbusException = 0;    // > 0: register reads answered with this exception code
+    bool modbusBadCrc = false; // register replies carry a wrong CRC
     HartReplyOptions hart;
 };
 
@@ -134,7 +134,7 @@ public:
     ProductionData production;
     Coefficients coefficients;
     std::array<DeviceRecord, kDevices> devices;
-    std::array<MonitorSlot, kSlots> monitor_slots;  // not "slots": the window's tests include this beside Qt
+    std::array<MonitorSlot, kSlots> monitorSlots;  // not "slots": the window's tests include this beside Qt
     HartInstrument hart;
     ModuleOptions options;
 
@@ -143,7 +143,7 @@ private:
     Bytes HandleQuery(std::string_view body);
     Bytes HandleProduction(std::string_view body);
     Bytes HandleModbus(std::span<const uint8_t> request);
-    bool ApplySet(std::string_view key, std::string_view payload, bool has_payload);
+    bool ApplySet(std::string_view key, std::string_view payload, bool hasPayload);
     std::string VersionReply() const;
     std::string SystemReply() const;
     std::string DeviceReply(int d) const;

@@ -51,7 +51,7 @@ Bytes ShapeReply(const Bytes& reply, const LineOptions& line)
     if (reply.empty())
         return {};
     const size_t noise = line.garbage ? kLineNoise.size() : 0;
-    const size_t size = std::max(noise + reply.size(), line.long_reply ? kLongReplySize : size_t{0});
+    const size_t size = std::max(noise + reply.size(), line.longReply ? kLongReplySize : size_t{0});
     Bytes out(size, kLongReplyFiller);
     std::copy_n(kLineNoise.begin(), noise, out.begin());
     std::copy(reply.begin(), reply.end(), out.begin() + static_cast<std::ptrdiff_t>(noise));
@@ -206,11 +206,11 @@ void SimServer::Run()
         int gap;
         {
             std::lock_guard lock(mutex_);
-            gap = std::max(options_.line.frame_gap_ms, 1);
+            gap = std::max(options_.line.frameGapMs, 1);
             if (options_.line.pace) {
                 // MODBUS RTU's end of frame: 3.5 characters of silence.
-                const auto three_and_half = std::chrono::ceil<std::chrono::milliseconds>(CharacterTime() * 7 / 2);
-                gap = std::max(static_cast<int>(three_and_half.count()), 1);
+                const auto threeAndHalf = std::chrono::ceil<std::chrono::milliseconds>(CharacterTime() * 7 / 2);
+                gap = std::max(static_cast<int>(threeAndHalf.count()), 1);
             }
         }
         pollfd fds[2] = {{master_fd_, POLLIN, 0}, {wake_fd_, POLLIN, 0}};
@@ -265,7 +265,7 @@ std::chrono::nanoseconds SimServer::CharacterTime() const
             if (::cfgetospeed(&tio) == r.code)
                 rate = r.rate;
     }
-    const long bits = module_.system.parity_a != 0 ? 11 : 10;
+    const long bits = module_.system.parityA != 0 ? 11 : 10;
     return std::chrono::nanoseconds(bits * 1'000'000'000L / rate);
 }
 
@@ -275,9 +275,9 @@ bool SimServer::LineMatches(const SystemSettings& system) const
 {
     static constexpr speed_t kRates[] = {B1200, B2400, B4800, B9600, B19200, B38400, B57600, B115200};
     termios tio{};
-    if (::tcgetattr(slave_fd_, &tio) != 0 || system.baud_a < 0 || system.baud_a > 7)
+    if (::tcgetattr(slave_fd_, &tio) != 0 || system.baudA < 0 || system.baudA > 7)
         return false;
-    return ::cfgetospeed(&tio) == kRates[system.baud_a];
+    return ::cfgetospeed(&tio) == kRates[system.baudA];
 }
 
 void SimServer::Serve(const Bytes& request)
@@ -289,7 +289,7 @@ void SimServer::Serve(const Bytes& request)
     {
         std::lock_guard lock(mutex_);
         line = options_.line;
-        if (!line.check_rate || LineMatches(module_.system))
+        if (!line.checkRate || LineMatches(module_.system))
             reply = module_.Handle(request);
         if (line.pace)
             character = CharacterTime();
@@ -300,13 +300,13 @@ void SimServer::Serve(const Bytes& request)
     }
     if (line.verbose)
         Log("<-", request);
-    if (!reply.empty() && !line.no_reply) {
+    if (!reply.empty() && !line.noReply) {
         const Bytes out = ShapeReply(reply, line);
-        if (Pause(line.delay_ms)) {
-            if (line.split_ms >= 0) {
+        if (Pause(line.delayMs)) {
+            if (line.splitMs >= 0) {
                 const auto half = static_cast<std::ptrdiff_t>(std::max<size_t>(out.size() / 2, 1));
                 WriteAll(Bytes(out.begin(), out.begin() + half), character);
-                if (Pause(line.split_ms))
+                if (Pause(line.splitMs))
                     WriteAll(Bytes(out.begin() + half, out.end()), character);
             } else {
                 WriteAll(out, character);

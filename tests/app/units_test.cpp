@@ -86,8 +86,8 @@ void UnitsTest::errorReportShowsIconCaptionAndFullStop()
 {
     MessageCapture capture;
     ortiva::ShowErrorReport(std::string("'abc' is not a valid integer value"));
-    QCOMPARE(capture.messages().size(), size_t(1));
-    const RecordedMessage& m = capture.messages().front();
+    QCOMPARE(capture.Messages().size(), size_t(1));
+    const RecordedMessage& m = capture.Messages().front();
     QCOMPARE(m.kind, RecordedMessage::Kind::Error);
     QCOMPARE(m.caption, QStringLiteral("Ortiva"));
     QCOMPARE(m.text, QStringLiteral("'abc' is not a valid integer value."));
@@ -99,8 +99,8 @@ void UnitsTest::plainMessageIsTheTextAlone()
     ortiva::ShowMessage(std::string("!"));
     ortiva::ShowMessage(QStringLiteral("Parameter Query Timeout!"));
     ortiva::ShowMessage(std::string("Data eeore"));  // no full stop for plain messages
-    QCOMPARE(capture.texts(), (QStringList{"!", "Parameter Query Timeout!", "Data eeore"}));
-    for (const auto& m : capture.messages()) QCOMPARE(m.kind, RecordedMessage::Kind::Plain);
+    QCOMPARE(capture.Texts(), (QStringList{"!", "Parameter Query Timeout!", "Data eeore"}));
+    for (const auto& m : capture.Messages()) QCOMPARE(m.kind, RecordedMessage::Kind::Plain);
 }
 
 void UnitsTest::guardedTurnsErrorsIntoReports_data()
@@ -131,13 +131,13 @@ void UnitsTest::guardedTurnsErrorsIntoReports()
         after = true;
     });
     if (shown.isEmpty()) {
-        QVERIFY(capture.messages().empty());
+        QVERIFY(capture.Messages().empty());
         QVERIFY(after);
         return;
     }
     QVERIFY(!after);  // the handler stops where the error is raised
-    QCOMPARE(capture.texts(), QStringList{shown});
-    QCOMPARE(capture.messages().front().kind, RecordedMessage::Kind::Error);
+    QCOMPARE(capture.Texts(), QStringList{shown});
+    QCOMPARE(capture.Messages().front().kind, RecordedMessage::Kind::Error);
 }
 
 void UnitsTest::nestedCapturesRestoreTheOuterOne()
@@ -146,10 +146,10 @@ void UnitsTest::nestedCapturesRestoreTheOuterOne()
     {
         MessageCapture inner;
         ortiva::ShowMessage(QStringLiteral("inner"));
-        QCOMPARE(inner.texts(), QStringList{"inner"});
+        QCOMPARE(inner.Texts(), QStringList{"inner"});
     }
     ortiva::ShowMessage(QStringLiteral("outer"));
-    QCOMPARE(outer.texts(), QStringList{"outer"});
+    QCOMPARE(outer.Texts(), QStringList{"outer"});
     QCOMPARE(MessageCapture::Active(), &outer);
 }
 

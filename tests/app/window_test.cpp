@@ -341,7 +341,7 @@ void WindowTest::clearBufferKeepsTheSendBuffer()
     form->Button26->click();
     QVERIFY(form->Memo10->toPlainText().isEmpty());
     QCOMPARE(form->Edit8->text(), QStringLiteral("QQQ#QX#"));
-    QVERIFY(capture.messages().empty());
+    QVERIFY(capture.Messages().empty());
 }
 
 void WindowTest::picturesAreShown()

@@ -76,9 +76,9 @@ struct Sim {
     explicit Sim(bool checkRate = false)
     {
         sim::SimOptions o;
-        o.line.frame_gap_ms = 5;
-        o.line.delay_ms = 2;
-        o.line.check_rate = checkRate;
+        o.line.frameGapMs = 5;
+        o.line.delayMs = 2;
+        o.line.checkRate = checkRate;
         server = std::make_unique<sim::SimServer>(o);
         server->Start();
     }
@@ -153,7 +153,7 @@ TEST_F(CliTest, BackupRestoreBackupGivesTheSameProfile)
     const Result restore = RunTool(b.Line() << "restore" << File("a.json"));
     ASSERT_EQ(restore.code, kExitDone) << restore.err;
     EXPECT_NE(restore.out.find("equal"), std::string::npos) << restore.out;
-    EXPECT_EQ(b.server->WithModule([](sim::Module& m) { return m.system.baud_a; }), 4);
+    EXPECT_EQ(b.server->WithModule([](sim::Module& m) { return m.system.baudA; }), 4);
 
     // At the old rate the module no longer hears the tool.
     EXPECT_EQ(RunTool(b.Line() << "info").code, kExitNoReply);
@@ -184,19 +184,19 @@ TEST_F(CliTest, NoOrUnreadableReplyLeavesTheProfileUntouched)
         std::function<void(sim::SimOptions&)> set;
         const char* message;
     } rows[] = {
-        {"no reply", [](sim::SimOptions& o) { o.line.no_reply = true; }, "no reply to the communication query"},
-        {"bad digit", [](sim::SimOptions& o) { o.module.bad_digit = true; }, "the reply to the system parameter query"},
+        {"no reply", [](sim::SimOptions& o) { o.line.noReply = true; }, "no reply to the communication query"},
+        {"bad digit", [](sim::SimOptions& o) { o.module.badDigit = true; }, "the reply to the system parameter query"},
         {"noise, and sections past 255 characters", [](sim::SimOptions& o) {
              o.line.garbage = true;
-             o.module.late_sections = true;
+             o.module.lateSections = true;
          }, "the reply to the query of devices[0] lacks"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.fault);
         sim.Options([](sim::SimOptions& o) {
             o = sim::SimOptions{};
-            o.line.frame_gap_ms = 5;
-            o.line.delay_ms = 2;
+            o.line.frameGapMs = 5;
+            o.line.delayMs = 2;
         });
         sim.Options(row.set);
         const Result r = RunTool(sim.Line() << "backup" << File("keep.json"));
@@ -349,7 +349,7 @@ TEST_F(CliTest, RestoreStopsAtARefusedWrite)
     const Result r = RunTool(sim.Line() << "restore" << File("p.json"));
     EXPECT_EQ(r.code, kExitMismatch);
     EXPECT_NE(r.err.find("the module refused system modbus_slave_address"), std::string::npos) << r.err;
-    EXPECT_EQ(sim.server->WithModule([](sim::Module& m) { return m.system.baud_b; }), 3);
+    EXPECT_EQ(sim.server->WithModule([](sim::Module& m) { return m.system.baudB; }), 3);
 }
 
 TEST_F(CliTest, DiffNamesTheDifferingKeys)
@@ -358,8 +358,8 @@ TEST_F(CliTest, DiffNamesTheDifferingKeys)
     ASSERT_EQ(RunTool(sim.Line() << "backup" << File("p.json")).code, kExitDone);
     EXPECT_EQ(RunTool(sim.Line() << "diff" << File("p.json")).code, kExitDone);
     sim.server->WithModule([](sim::Module& m) {
-        m.system.slave_address = 9;
-        m.monitor_slots[4] = {true, {0xAB}};
+        m.system.slaveAddress = 9;
+        m.monitorSlots[4] = {true, {0xAB}};
     });
     const Result r = RunTool(sim.Line() << "diff" << File("p.json"));
     EXPECT_EQ(r.code, kExitMismatch);
@@ -378,10 +378,10 @@ TEST_F(CliTest, SetKeysReachTheModule)
                                     << "coefficients.variable3_coefficient=0.5");
     ASSERT_EQ(r.code, kExitDone) << r.err;
     sim.server->WithModule([](sim::Module& m) {
-        EXPECT_EQ(m.system.baud_b, 7);
-        EXPECT_EQ(m.system.parity_b, 2);
+        EXPECT_EQ(m.system.baudB, 7);
+        EXPECT_EQ(m.system.parityB, 2);
         EXPECT_EQ(m.devices[1].preambles, 9);
-        EXPECT_EQ(m.monitor_slots[2].bytes, (sim::Bytes{0x76, 0x89, 0xFD, 0xAD}));
+        EXPECT_EQ(m.monitorSlots[2].bytes, (sim::Bytes{0x76, 0x89, 0xFD, 0xAD}));
         EXPECT_EQ(m.coefficients.others[1], "0.500");
     });
     EXPECT_EQ(RunTool(sim.Line() << "set" << "devices[5].enabled=Open").code, kExitUsage);
@@ -394,7 +394,7 @@ TEST_F(CliTest, HartVariablesThroughTheModule)
     ASSERT_EQ(r.code, kExitDone) << r.err;
     const Json o = Json::parse(r.out);
     sim.server->WithModule([&](sim::Module& m) {
-        EXPECT_EQ(o["manufacturer_id"], m.hart.manufacturer_id);
+        EXPECT_EQ(o["manufacturer_id"], m.hart.manufacturerId);
         ASSERT_EQ(o["variables"].size(), 4u);
         EXPECT_EQ(std::stod(o["variables"][0]["value"].get<std::string>()), m.hart.variables[0].value);
         EXPECT_EQ(o["variables"][0]["unit_code"], m.hart.variables[0].unit);
@@ -412,7 +412,7 @@ TEST_F(CliTest, ReadAndWatchThePublishedValues)
 {
     Sim sim;
     sim.server->WithModule([](sim::Module& m) {
-        m.system.slave_address = 17;
+        m.system.slaveAddress = 17;
         for (int d = 0; d < sim::kDevices; ++d) m.devices[d].formats = {1, 3, 4, 2, d % 5};
     });
     const Result read = RunTool(sim.Line() << "read" << "device" << "2" << "--json");
@@ -443,14 +443,14 @@ TEST_F(CliTest, ReadAndWatchThePublishedValues)
                                          std::pair{"bad crc", "device 2: the reply to the register read: "}}) {
         SCOPED_TRACE(fault);
         sim.Options([f = std::string(fault)](sim::SimOptions& o) {
-            o.module.modbus_exception = f == "exception" ? 2 : 0;
-            o.module.modbus_bad_crc = f == "bad crc";
+            o.module.modbusException = f == "exception" ? 2 : 0;
+            o.module.modbusBadCrc = f == "bad crc";
         });
         const Result bad = RunTool(sim.Line() << "read" << "device" << "2" << "--slave" << "17" << "--as" << "float ABCD");
         EXPECT_EQ(bad.code, kExitNoReply);
         EXPECT_NE(bad.err.find(message), std::string::npos) << bad.err;
     }
-    sim.Options([](sim::SimOptions& o) { o.module.modbus_exception = 0; o.module.modbus_bad_crc = false; });
+    sim.Options([](sim::SimOptions& o) { o.module.modbusException = 0; o.module.modbusBadCrc = false; });
 
     const std::string csv = File("values.csv");
     constexpr int kSamples = 30;
@@ -465,9 +465,9 @@ TEST_F(CliTest, ReadAndWatchThePublishedValues)
     std::thread silence([&] {
         waitFor([&] { return rows() >= 3; });
         const size_t before = sim.server->RequestsHandled();
-        sim.Options([](sim::SimOptions& o) { o.line.no_reply = true; });
+        sim.Options([](sim::SimOptions& o) { o.line.noReply = true; });
         waitFor([&] { return sim.server->RequestsHandled() >= before + 3; });
-        sim.Options([](sim::SimOptions& o) { o.line.no_reply = false; });
+        sim.Options([](sim::SimOptions& o) { o.line.noReply = false; });
     });
     const Result watch = RunTool(sim.Line() << "--timeout" << "100" << "watch" << "device" << "2" << "--interval"
                                             << "10" << "--count" << std::to_string(kSamples) << "--csv" << csv);

@@ -59,7 +59,7 @@ public:
 
     bool WaitForMessage(const QString& text, int limitMs = kWaitMs)
     {
-        return WaitFor([&] { return messages.texts().contains(text); }, limitMs);
+        return WaitFor([&] { return messages.Texts().contains(text); }, limitMs);
     }
 
     // Lets queued chunks and ticks run for a while (nominal ms).

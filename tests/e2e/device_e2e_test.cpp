@@ -126,13 +126,13 @@ private slots:
         QCOMPARE(f.READADR7->text(), QStringLiteral("99"));
         QCOMPARE(f.RADCOM7->currentIndex(), 1);
         QVERIFY(!f.GroupBox13->isHidden());
-        QVERIFY(b.messages.texts().isEmpty());
+        QVERIFY(b.messages.Texts().isEmpty());
     }
 
     void otherMeterTypesHideTheCustomParsing()
     {
         ortiva::sim::SimOptions o;
-        o.module.meter_type = 7;
+        o.module.meterType = 7;
         Bench b(o);
         QVERIFY(b.Open());
         b.form->GroupBox13->setVisible(true);
@@ -140,7 +140,7 @@ private slots:
         QVERIFY(Bench::WaitFor([&] { return b.form->ComboBox17->currentIndex() == 7; }));
         QVERIFY(Bench::WaitFor([&] { return b.form->GroupBox13->isHidden(); }));
 
-        o.module.meter_type = 25;  // not in the list: no selection, hidden as well
+        o.module.meterType = 25;  // not in the list: no selection, hidden as well
         b.sim.SetOptions(o);
         b.form->GroupBox13->setVisible(true);
         b.form->Button31->click();

@@ -43,7 +43,7 @@ private slots:
         b.form->ComboBox27->setCurrentIndex(3);
         b.form->Button14->click();
         QCOMPARE(b.SendBuffer(), QStringLiteral("FF FF FF FF FF FF FF 82 A6 06 12 34 56 06 01 03 56 "));
-        QVERIFY(Bench::WaitFor([&] { return b.sim.WithModule([](ortiva::sim::Module& m) { return int(m.hart.poll_address); }) == 3; }));
+        QVERIFY(Bench::WaitFor([&] { return b.sim.WithModule([](ortiva::sim::Module& m) { return int(m.hart.pollAddress); }) == 3; }));
         QVERIFY(Bench::WaitFor([&] { return !b.ReceiveBuffer().isEmpty(); }));
         QCOMPARE(b.form->Exchange.PendingCode, 106);
 
@@ -52,7 +52,7 @@ private slots:
         QVERIFY(Bench::WaitFor([&] { return b.form->Edit32->text() == QLatin1String("1193046"); }));
         QCOMPARE(b.form->ComboBox27->currentIndex(), 3);
         QCOMPARE(b.form->Hart.PollAddress, uint8_t(3));
-        QVERIFY(b.messages.texts().isEmpty());
+        QVERIFY(b.messages.Texts().isEmpty());
     }
 
     void typedFrameAndItsRefusals()
@@ -80,11 +80,11 @@ private slots:
             {"02 80 00 00", "-2", "Preamble length: '-2' is outside -1 to 498."},
         };
         for (const auto& r : refusals) {
-            b.messages.clear();
+            b.messages.Clear();
             b.form->Edit10->setText(r.edit10);
             b.form->Edit9->setText(r.edit9);
             b.form->Button20->click();
-            QCOMPARE(b.messages.texts(), QStringList{QString::fromLatin1(r.message)});
+            QCOMPARE(b.messages.Texts(), QStringList{QString::fromLatin1(r.message)});
             QCOMPARE(b.SendBuffer(), QString());
         }
         Bench::Settle(500);
@@ -111,7 +111,7 @@ private slots:
     void firstHartQueryTimesOutAfterTheInitialInterval()
     {
         SimOptions o;
-        o.line.no_reply = true;
+        o.line.noReply = true;
         Bench b(o);
         QVERIFY(b.Open());
         b.form->Button7->click();

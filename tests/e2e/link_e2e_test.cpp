@@ -26,7 +26,7 @@ private slots:
         QVERIFY(Bench::WaitFor([&] { return b.form->Button16->isEnabled() && b.form->Button31->isEnabled(); }));
         QVERIFY(b.ReceiveBuffer().contains(QLatin1String("QV:")));
         QCOMPARE(b.form->Exchange.PendingCode, 0);
-        QVERIFY(b.messages.texts().isEmpty());
+        QVERIFY(b.messages.Texts().isEmpty());
 
         b.form->Button1->click();
         QCOMPARE(b.form->Button1->text(), QStringLiteral("Open"));
@@ -44,17 +44,17 @@ private slots:
     {
         Bench b;
         b.sim.WithModule([](ortiva::sim::Module& m) {
-            m.system.baud_a = 7;
-            m.system.parity_a = 2;
-            m.system.baud_b = 1;
-            m.system.parity_b = 1;
+            m.system.baudA = 7;
+            m.system.parityA = 2;
+            m.system.baudB = 1;
+            m.system.parityB = 1;
             m.system.mode = 4;
-            m.system.slave_address = 247;
-            m.system.return_time_a = 0;
-            m.system.return_time_b = 5;
-            m.system.poll_interval = 50;
-            m.system.base_a = 100;
-            m.system.base_b = 200;
+            m.system.slaveAddress = 247;
+            m.system.returnTimeA = 0;
+            m.system.returnTimeB = 5;
+            m.system.pollInterval = 50;
+            m.system.baseA = 100;
+            m.system.baseB = 200;
         });
         QVERIFY(b.Open());
         b.form->Button23->click();
@@ -73,13 +73,13 @@ private slots:
         QCOMPARE(b.form->Edit6->text(), QStringLiteral("050"));
         QCOMPARE(b.form->ABadr->text(), QStringLiteral("00100"));
         QCOMPARE(b.form->Exchange.PendingCode, 202);  // stays: a later chunk is decoded again
-        QVERIFY(b.messages.texts().isEmpty());
+        QVERIFY(b.messages.Texts().isEmpty());
     }
 
     void eachTimeoutReport()
     {
         SimOptions o;
-        o.line.no_reply = true;
+        o.line.noReply = true;
         Bench b(o);
         QVERIFY(b.Open());
         b.form->Button6->click();
@@ -90,13 +90,13 @@ private slots:
         b.form->Button30->click();
         QVERIFY(b.WaitForMessage(QStringLiteral("!")));
         QCOMPARE(b.form->Label68->text(), QStringLiteral("Set timeout"));
-        QCOMPARE(b.messages.texts(), (QStringList{"Connection timed out!", "Parameter Query Timeout!", "!"}));
+        QCOMPARE(b.messages.Texts(), (QStringList{"Connection timed out!", "Parameter Query Timeout!", "!"}));
     }
 
     void aSecondCommandKeepsTheEarlierDeadline()
     {
         SimOptions o;
-        o.line.no_reply = true;
+        o.line.noReply = true;
         Bench b(o);
         QVERIFY(b.Open());
         b.form->Button30->click();  // a set command, timeout kind 3
@@ -107,15 +107,15 @@ private slots:
         QVERIFY(b.form->Timer3->remainingTime() <= left);
         // It fires at the first command's deadline with the report of the latest command.
         QVERIFY(b.WaitForMessage(QStringLiteral("Parameter Query Timeout!")));
-        QCOMPARE(b.messages.texts(), QStringList{QStringLiteral("Parameter Query Timeout!")});
+        QCOMPARE(b.messages.Texts(), QStringList{QStringLiteral("Parameter Query Timeout!")});
     }
 
     void overlongReplyIsReadByItsFirst255Characters()
     {
         SimOptions o;
-        o.line.long_reply = true;  // 600 bytes in one chunk
+        o.line.longReply = true;  // 600 bytes in one chunk
         Bench b(o);
-        b.sim.WithModule([](ortiva::sim::Module& m) { m.system.slave_address = 88; });
+        b.sim.WithModule([](ortiva::sim::Module& m) { m.system.slaveAddress = 88; });
         QVERIFY(b.Open());
         b.form->Button23->click();
         QVERIFY(Bench::WaitFor([&] { return b.form->Edit14->text() == QLatin1String("088"); }));
@@ -134,9 +134,9 @@ private slots:
     void lateReplyIsStillDecoded()
     {
         SimOptions o;
-        o.line.delay_ms = int(3000 * kTimeScale) + 400;  // well after the reply timeout
+        o.line.delayMs = int(3000 * kTimeScale) + 400;  // well after the reply timeout
         Bench b(o);
-        b.sim.WithModule([](ortiva::sim::Module& m) { m.system.slave_address = 42; });
+        b.sim.WithModule([](ortiva::sim::Module& m) { m.system.slaveAddress = 42; });
         QVERIFY(b.Open());
         b.form->Button23->click();
         QVERIFY(b.WaitForMessage(QStringLiteral("Parameter Query Timeout!")));
@@ -146,11 +146,11 @@ private slots:
     void splitReplyIsDecodedFromOneChunk()
     {
         SimOptions o;
-        o.line.split_ms = 400;  // well over the 100 ms that ends a chunk
+        o.line.splitMs = 400;  // well over the 100 ms that ends a chunk
         Bench b(o);
         b.sim.WithModule([](ortiva::sim::Module& m) {
-            m.system.slave_address = 9;
-            m.system.base_b = 777;
+            m.system.slaveAddress = 9;
+            m.system.baseB = 777;
         });
         const QString edit14Before = b.form->Edit14->text();
         QVERIFY(b.Open());
@@ -161,23 +161,23 @@ private slots:
         QVERIFY(!b.ReceiveBuffer().startsWith(QLatin1String("QX")));
         // Neither half holds both "QX" and the base addresses at its end.
         QVERIFY(b.form->BBadr->text() != QLatin1String("00777"));
-        QVERIFY(b.messages.texts().isEmpty() || b.messages.texts().first().contains(QLatin1String("not a valid integer")));
+        QVERIFY(b.messages.Texts().isEmpty() || b.messages.Texts().first().contains(QLatin1String("not a valid integer")));
         Q_UNUSED(edit14Before);
     }
 
     void conversionErrorKeepsWhatWasFilled()
     {
         SimOptions o;
-        o.module.bad_digit = true;  // a letter in the XY1 field
+        o.module.badDigit = true;  // a letter in the XY1 field
         Bench b(o);
         b.sim.WithModule([](ortiva::sim::Module& m) {
-            m.system.slave_address = 12;
-            m.system.poll_interval = 77;
+            m.system.slaveAddress = 12;
+            m.system.pollInterval = 77;
         });
         QVERIFY(b.Open());
         b.form->Button23->click();
-        QVERIFY(Bench::WaitFor([&] { return !b.messages.texts().isEmpty(); }));
-        const auto& shown = b.messages.messages().front();
+        QVERIFY(Bench::WaitFor([&] { return !b.messages.Texts().isEmpty(); }));
+        const auto& shown = b.messages.Messages().front();
         QCOMPARE(shown.kind, ortiva::RecordedMessage::Kind::Error);
         QVERIFY2(shown.text.endsWith(QLatin1String("is not a valid integer value.")), qPrintable(shown.text));
         QCOMPARE(b.form->Edit14->text(), QStringLiteral("012"));  // before XY1: applied
@@ -191,7 +191,7 @@ private slots:
     void lineLostIsNoticedAtOnceAndOpensAgain()
     {
         SimOptions o;
-        o.line.no_reply = true;  // the query stays unanswered until the line goes
+        o.line.noReply = true;  // the query stays unanswered until the line goes
         Bench b(o);
         const QString link = QStringLiteral("/tmp/ortiva-e2e-line-%1").arg(QCoreApplication::applicationPid());
         const QString lost = QStringLiteral("The serial port %1 was disconnected.").arg(link);
@@ -202,7 +202,7 @@ private slots:
 
         for (const bool pending : {true, false}) {
             const char* when = pending ? "query pending" : "idle";
-            b.messages.clear();
+            b.messages.Clear();
             if (pending) {
                 b.form->Button23->click();
                 QVERIFY(b.WaitForRequests(1));
@@ -210,13 +210,13 @@ private slots:
             }
             b.sim.Stop();  // the other end of the line disappears, and the path with it
             QVERIFY2(b.WaitForMessage(lost), when);
-            QCOMPARE(b.messages.messages().front().kind, ortiva::RecordedMessage::Kind::Information);
+            QCOMPARE(b.messages.Messages().front().kind, ortiva::RecordedMessage::Kind::Information);
             QCOMPARE(b.form->Button1->text(), QStringLiteral("Open"));
             QVERIFY2(!b.form->Button6->isEnabled(), when);
             QVERIFY2(!b.form->Exchange.PortOpen, when);
             QVERIFY2(!b.form->Comm1->IsOpen(), when);
             Bench::Settle(4000);  // past the 3000 ms reply timeout
-            QCOMPARE(b.messages.texts(), QStringList{lost});
+            QCOMPARE(b.messages.Texts(), QStringList{lost});
 
             // The module comes back on the same path and answers from now on.
             // The window offers to open it again; the first time the operator
@@ -228,7 +228,7 @@ private slots:
             QVERIFY2(Bench::WaitFor([&] { return b.form->ReconnectOffer != nullptr; }), when);
             QCOMPARE(b.form->ReconnectOffer->text(), QStringLiteral("The serial port %1 is back. Open it?").arg(link));
             QVERIFY2(!b.form->Comm1->IsOpen(), when);
-            b.messages.clear();
+            b.messages.Clear();
             if (pending) {
                 b.form->Button1->click();
                 QVERIFY(b.form->ReconnectOffer == nullptr);
@@ -241,11 +241,11 @@ private slots:
             QVERIFY2(b.form->Button6->isEnabled(), when);
             b.form->Button6->click();
             QVERIFY2(Bench::WaitFor([&] { return b.ReceiveBuffer().contains(QLatin1String("QV:")); }), when);
-            QVERIFY2(b.messages.texts().isEmpty(), when);
+            QVERIFY2(b.messages.Texts().isEmpty(), when);
         }
 
         // Asked for once, the port is opened again as soon as it is back.
-        b.messages.clear();
+        b.messages.Clear();
         b.sim.Stop();
         QVERIFY(b.WaitForMessage(lost));
         b.sim.Start();
@@ -292,11 +292,11 @@ private slots:
         Bench b;
         b.form->SPREALCOM->setEditText(QStringLiteral("/dev/ortiva-no-such-port"));
         b.form->Button1->click();
-        QCOMPARE(b.messages.texts(), QStringList{QStringLiteral("Error opening serial port.")});
-        QVERIFY2(b.messages.messages().front().details.startsWith(
+        QCOMPARE(b.messages.Texts(), QStringList{QStringLiteral("Error opening serial port.")});
+        QVERIFY2(b.messages.Messages().front().details.startsWith(
                      QLatin1String("Port: /dev/ortiva-no-such-port\nReason: No such file or directory (ENOENT).\n"
                                    "This port does not exist")),
-                 qPrintable(b.messages.messages().front().details));
+                 qPrintable(b.messages.Messages().front().details));
         QCOMPARE(b.form->Button1->text(), QStringLiteral("Open"));
         QVERIFY(!b.form->Exchange.PortOpen);
 
@@ -305,20 +305,20 @@ private slots:
             TComm other;
             other.SetCommName(b.sim.SlavePath());
             other.OpenPort();
-            b.messages.clear();
+            b.messages.Clear();
             QVERIFY(!b.Open());
-            QCOMPARE(b.messages.texts(), QStringList{QStringLiteral("Error opening serial port.")});
-            const QString details = b.messages.messages().front().details;
+            QCOMPARE(b.messages.Texts(), QStringList{QStringLiteral("Error opening serial port.")});
+            const QString details = b.messages.Messages().front().details;
             const QString holder = QStringLiteral("(EBUSY).\nAnother program has the port open: link_e2e_tests (process %1).")
                                        .arg(QCoreApplication::applicationPid());
             QVERIFY2(details.contains(holder), qPrintable(details));
         }
 
-        b.messages.clear();
+        b.messages.Clear();
         b.form->ComboBox11->setEditText(QStringLiteral("96OO"));
         QVERIFY(!b.Open());
-        QCOMPARE(b.messages.texts(), QStringList{QStringLiteral("'96OO' is not a valid integer value.")});
-        QVERIFY(b.messages.messages().front().details.isEmpty());
+        QCOMPARE(b.messages.Texts(), QStringList{QStringLiteral("'96OO' is not a valid integer value.")});
+        QVERIFY(b.messages.Messages().front().details.isEmpty());
     }
 
     void serialSetClosesThePortTwoSecondsLater()
@@ -333,7 +333,7 @@ private slots:
         QCOMPARE(b.form->Button1->text(), QStringLiteral("Open"));
         QVERIFY(!b.form->Button6->isEnabled());
         QVERIFY(b.form->Button23->isEnabled());
-        QCOMPARE(b.sim.WithModule([](ortiva::sim::Module& m) { return m.system.baud_b * 10 + m.system.parity_b; }), 72);
+        QCOMPARE(b.sim.WithModule([](ortiva::sim::Module& m) { return m.system.baudB * 10 + m.system.parityB; }), 72);
     }
 };
 

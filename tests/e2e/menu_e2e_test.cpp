@@ -76,7 +76,7 @@ private slots:
         a.Start();
         a.WithModule(ortiva::sim::MoveAwayFromDefaults);
         SimOptions checked;
-        checked.line.check_rate = true;
+        checked.line.checkRate = true;
         Bench b(checked);
         b.form->show();
         const QString saved = dir.filePath(QStringLiteral("a.json"));
@@ -111,11 +111,11 @@ private slots:
         // serial parameters last, the port reopened at 19200 odd, read back.
         QVERIFY(b.Open());
         chosen = {saved, backup};
-        b.messages.queueAnswer(QMessageBox::Yes);  // save B first
-        b.messages.queueAnswer(QMessageBox::Yes);  // write
+        b.messages.QueueAnswer(QMessageBox::Yes);  // save B first
+        b.messages.QueueAnswer(QMessageBox::Yes);  // write
         b.form->RestoreConfigAction->trigger();
         QVERIFY(b.WaitForMessage(QStringLiteral("Read back: the module and the file are equal."), kPlanWaitMs));
-        const auto& asked = b.messages.messages();
+        const auto& asked = b.messages.Messages();
         QCOMPARE(asked[asked.size() - 3].text, QStringLiteral("Save the module's configuration before restoring?"));
         QVERIFY(asked[asked.size() - 2].details.contains(
             QStringLiteral("system.rs232_rs485a_baud: 9600 \u2192 19200")));
@@ -123,7 +123,7 @@ private slots:
         QCOMPARE(b.form->ComboBox10->currentIndex(), 1);
         QCOMPARE(b.form->Comm1->BaudRate(), 19200u);
         b.sim.WithModule([](ortiva::sim::Module& m) {
-            QCOMPARE(m.system.slave_address, 17);
+            QCOMPARE(m.system.slaveAddress, 17);
             QCOMPARE(m.devices[4].formats[4], 4);
         });
         // B's own configuration as it was: the defaults.
@@ -172,19 +172,19 @@ private slots:
         f.write(QByteArray::fromStdString(profile::ProfileText(p)));
         f.close();
 
-        b.messages.clear();
-        b.messages.queueAnswer(QMessageBox::No);   // no backup
-        b.messages.queueAnswer(QMessageBox::Yes);  // write
+        b.messages.Clear();
+        b.messages.QueueAnswer(QMessageBox::No);   // no backup
+        b.messages.QueueAnswer(QMessageBox::Yes);  // write
         b.form->RestoreConfigAction->trigger();
-        QVERIFY(Bench::WaitFor([&] { return b.messages.messages().size() == 3; }, kPlanWaitMs));
-        const auto& report = b.messages.messages().back();
+        QVERIFY(Bench::WaitFor([&] { return b.messages.Messages().size() == 3; }, kPlanWaitMs));
+        const auto& report = b.messages.Messages().back();
         QCOMPARE(report.kind, ortiva::RecordedMessage::Kind::Error);
         QVERIFY2(report.text.startsWith(QStringLiteral("The restore stopped. System: modbus_slave_address: the module "
                                                        "refused system modbus_slave_address")),
                  qPrintable(report.text));
         QVERIFY(report.text.contains(QStringLiteral("Written: Device 0: HART polling")));
         QVERIFY(!report.text.contains(QStringLiteral("serial parameters")));
-        b.sim.WithModule([](ortiva::sim::Module& m) { QCOMPARE(m.system.baud_a, 3); });
+        b.sim.WithModule([](ortiva::sim::Module& m) { QCOMPARE(m.system.baudA, 3); });
         QCOMPARE(b.form->Comm1->BaudRate(), 9600u);
     }
 
@@ -203,8 +203,8 @@ private slots:
         Bench b;
         QVERIFY(b.Open());
         b.form->ChooseProfileFile = [&](bool) { return path; };
-        b.messages.queueAnswer(QMessageBox::No);
-        b.messages.queueAnswer(QMessageBox::Yes);
+        b.messages.QueueAnswer(QMessageBox::No);
+        b.messages.QueueAnswer(QMessageBox::Yes);
         b.form->RestoreConfigAction->trigger();
         QVERIFY(Bench::WaitFor([&] {
             return Progress(b) && Progress(b)->labelText().startsWith(QLatin1String("Device 1: HART polling"));
@@ -213,9 +213,9 @@ private slots:
         b.form->Button23->click();  // disabled beneath the dialog: nothing goes out
         b.form->Button6->click();
         Progress(b)->findChild<QPushButton*>()->click();
-        QVERIFY(Bench::WaitFor([&] { return b.messages.texts().last().startsWith(QLatin1String("The restore was cancelled.")); },
+        QVERIFY(Bench::WaitFor([&] { return b.messages.Texts().last().startsWith(QLatin1String("The restore was cancelled.")); },
                                kPlanWaitMs));
-        const QString text = b.messages.texts().last();
+        const QString text = b.messages.Texts().last();
         QVERIFY2(text.contains(QStringLiteral("Written: Device 0: HART polling, Device 0: output formats")), qPrintable(text));
         QVERIFY(text.contains(QStringLiteral("Device 1: HART polling")));
         QVERIFY(!text.contains(QStringLiteral("System:")));
@@ -223,8 +223,8 @@ private slots:
         Bench::Settle(2000);
         b.sim.WithModule([](ortiva::sim::Module& m) {
             QCOMPARE(m.devices[0].preambles, 4);  // written
-            QCOMPARE(m.system.slave_address, 1);  // never reached
-            QCOMPARE(m.system.baud_a, 3);
+            QCOMPARE(m.system.slaveAddress, 1);  // never reached
+            QCOMPARE(m.system.baudA, 3);
         });
         QVERIFY(!Progress(b) || !Progress(b)->isVisible());
     }
@@ -238,7 +238,7 @@ private slots:
         QTemporaryDir dir;
         Bench b;
         b.sim.WithModule([](ortiva::sim::Module& m) {
-            m.system.slave_address = 5;
+            m.system.slaveAddress = 5;
             m.devices[1].formats = {1, 3, 2, 3, 4};  // float CDAB, uint32 CDAB, uint32 ABCD, uint32 CDAB, abs
             m.devices[1].readings = {12.5f, 1.0f, 1000.0f, 7.0f, -42.0f};
         });
@@ -278,7 +278,7 @@ private slots:
             QCOMPARE(b.ReceiveBuffer(), expected);  // no poll's reply joined it
         }
         QCOMPARE(b.form->Exchange.PendingCode, 302);
-        QVERIFY(b.messages.texts().isEmpty());
+        QVERIFY(b.messages.Texts().isEmpty());
         const size_t samples = live->Samples().size();
         QVERIFY(Bench::WaitFor([&] { return live->Samples().size() >= samples + 2; }, 20000));
 

@@ -49,7 +49,7 @@ private slots:
         QCOMPARE(b.form->RS485ADY->currentIndex(), 1);
         QCOMPARE(b.form->RS485BDY->currentIndex(), 4);
         QCOMPARE(b.form->Edit6->text(), QStringLiteral("050"));
-        QVERIFY(b.messages.texts().isEmpty());
+        QVERIFY(b.messages.Texts().isEmpty());
     }
 
     void refusedInputSendsNothing()
@@ -61,7 +61,7 @@ private slots:
         b.form->Button29->click();
         b.form->Edit6->clear();
         b.form->Button27->click();
-        QCOMPARE(b.messages.texts(), (QStringList{"MODBUS slave address: '1000' is outside 0 to 999.",
+        QCOMPARE(b.messages.Texts(), (QStringList{"MODBUS slave address: '1000' is outside 0 to 999.",
                                                    "'' is not a valid integer value."}));
         QCOMPARE(b.SendBuffer(), QString());  // emptied before the refusal
         QCOMPARE(b.form->Exchange.PendingCode, 0);
@@ -119,7 +119,7 @@ private slots:
 
         b.form->ONECMAD01->setText("1G");
         b.form->Button3->click();
-        QCOMPARE(b.messages.texts(), QStringList{QStringLiteral("Data eeore!")});
+        QCOMPARE(b.messages.Texts(), QStringList{QStringLiteral("Data eeore!")});
     }
 
     void modbusTestShowsTheReplyAsHex()

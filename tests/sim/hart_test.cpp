@@ -32,8 +32,8 @@ Bytes Identity(uint8_t address) { return HartFrame(7, {0x02, address, 0x00, 0x00
 
 Bytes Long(const HartInstrument& dev, uint8_t command, Bytes data = {}, bool master = true)
 {
-    Bytes body{0x82, static_cast<uint8_t>((master ? 0x80 : 0) | (dev.manufacturer_id & 0x3F)), dev.device_type,
-               dev.device_id[0], dev.device_id[1], dev.device_id[2], command, static_cast<uint8_t>(data.size())};
+    Bytes body{0x82, static_cast<uint8_t>((master ? 0x80 : 0) | (dev.manufacturerId & 0x3F)), dev.deviceType,
+               dev.deviceId[0], dev.deviceId[1], dev.deviceId[2], command, static_cast<uint8_t>(data.size())};
     body.insert(body.end(), data.begin(), data.end());
     return HartFrame(7, body);
 }
@@ -52,11 +52,11 @@ TEST(SimHart, IdentityReplyPutsTheIdentityWhereHart5DevicesDo)
         EXPECT_EQ(reply[k + 4], 14);      // byte count
         EXPECT_EQ(reply[k + 5], 0);       // response code
         EXPECT_EQ(reply[k + 7], 254);
-        EXPECT_EQ(reply[k + 8], m.hart.manufacturer_id);
-        EXPECT_EQ(reply[k + 9], m.hart.device_type);
-        EXPECT_EQ(reply[k + 10], m.hart.required_preambles);
+        EXPECT_EQ(reply[k + 8], m.hart.manufacturerId);
+        EXPECT_EQ(reply[k + 9], m.hart.deviceType);
+        EXPECT_EQ(reply[k + 10], m.hart.requiredPreambles);
         EXPECT_EQ((Bytes{reply[k + 16], reply[k + 17], reply[k + 18]}),
-                  (Bytes{m.hart.device_id.begin(), m.hart.device_id.end()}));
+                  (Bytes{m.hart.deviceId.begin(), m.hart.deviceId.end()}));
         ExpectChecksum(reply, k);
     }
 }
@@ -67,7 +67,7 @@ TEST(SimHart, FramesNotForThisInstrumentAreIgnored)
     Bytes bad_checksum = Identity(0x80);
     bad_checksum.back() ^= 0x01;
     HartInstrument other = m.hart;
-    other.device_id[2] ^= 0x01;
+    other.deviceId[2] ^= 0x01;
     const Bytes ignored[] = {
         Identity(0x83),                                   // another polling address
         bad_checksum,
@@ -93,11 +93,11 @@ TEST(SimHart, VariablesReplyCarriesCurrentUnitsAndValues)
         const Bytes reply = m.Handle(Long(m.hart, 3, {}, false));
         const size_t k = LastPreamble(reply, 0x86);
         ASSERT_NE(k, std::string::npos);
-        EXPECT_EQ(reply[k + 2], m.hart.manufacturer_id & 0x3F);  // no master bit asked, none returned
+        EXPECT_EQ(reply[k + 2], m.hart.manufacturerId & 0x3F);  // no master bit asked, none returned
         EXPECT_EQ(reply[k + 7], 3);
         EXPECT_EQ(reply[k + 8], 6 + 5 * vars);  // 11, 16, 21, 26
         ASSERT_EQ(reply.size(), k + 10 + reply[k + 8]);  // header, data, checksum
-        const auto current = FloatBytes(m.hart.loop_current);
+        const auto current = FloatBytes(m.hart.loopCurrent);
         EXPECT_TRUE(std::equal(current.begin(), current.end(), reply.begin() + static_cast<long>(k) + 11));
         for (int s = 1; s <= vars; ++s) {
             const size_t unit_at = k + 15 + 5 * (s - 1);
@@ -112,8 +112,8 @@ TEST(SimHart, VariablesReplyCarriesCurrentUnitsAndValues)
 TEST(SimHart, ManufacturerAboveSixtyThreeIsAddressedByItsLowSixBits)
 {
     Module m;
-    m.hart.manufacturer_id = 0x45;
-    const Bytes reply = m.Handle(HartFrame(5, {0x82, 0x85, m.hart.device_type, 0x12, 0x34, 0x56, 0x03, 0x00}));
+    m.hart.manufacturerId = 0x45;
+    const Bytes reply = m.Handle(HartFrame(5, {0x82, 0x85, m.hart.deviceType, 0x12, 0x34, 0x56, 0x03, 0x00}));
     const size_t k = LastPreamble(reply, 0x86);
     ASSERT_NE(k, std::string::npos);
     EXPECT_EQ(reply[k + 2], 0x85);
@@ -127,14 +127,14 @@ TEST(SimHart, AddressChangeMovesTheShortAddress)
     ASSERT_NE(k, std::string::npos);
     EXPECT_EQ(reply[k + 9], 0);   // response code
     EXPECT_EQ(reply[k + 11], 3);  // the new address echoed
-    EXPECT_EQ(m.hart.poll_address, 3);
+    EXPECT_EQ(m.hart.pollAddress, 3);
     EXPECT_TRUE(m.Handle(Identity(0x80)).empty());
     EXPECT_NE(LastPreamble(m.Handle(Identity(0x83)), 0x06), std::string::npos);
     EXPECT_NE(LastPreamble(m.Handle(Long(m.hart, 3)), 0x86), std::string::npos);  // unique id unchanged
 
     const Bytes refused = m.Handle(Long(m.hart, 6, {16}));
     EXPECT_EQ(refused[LastPreamble(refused, 0x86) + 9], kHartInvalidSelection);
-    EXPECT_EQ(m.hart.poll_address, 3);
+    EXPECT_EQ(m.hart.pollAddress, 3);
 }
 
 TEST(SimHart, ReplyShapes)
@@ -152,7 +152,7 @@ TEST(SimHart, ReplyShapes)
         EXPECT_TRUE(std::equal(kHartNoise.begin(), kHartNoise.end(), reply.begin()));
         const size_t k = LastPreamble(reply, 0x06);
         ASSERT_NE(k, std::string::npos);
-        EXPECT_EQ(reply[k + 8], m.hart.manufacturer_id);
+        EXPECT_EQ(reply[k + 8], m.hart.manufacturerId);
     }
     {
         Module m;
@@ -163,7 +163,7 @@ TEST(SimHart, ReplyShapes)
         EXPECT_EQ(reply[k + 8], 2);  // byte count: status only
         EXPECT_EQ(reply[k + 9], kHartBusy);
         EXPECT_EQ(reply.size(), k + 12);
-        EXPECT_EQ(m.hart.poll_address, 0);
+        EXPECT_EQ(m.hart.pollAddress, 0);
     }
 }
 

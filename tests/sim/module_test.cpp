@@ -187,7 +187,7 @@ TEST(SimDevice, ShapedRepliesForTheDecoder)
     ExpectDeviceTwo(reordered);
 
     m.options = {};
-    m.options.late_sections = true;
+    m.options.lateSections = true;
     const Bytes late = m.Handle(Req("QQQ#QQ2#"));
     const std::string kept = Kept(late);
     for (const char* key : {"FMW:", "FMU:", "HART?:", "DFO?:"})
@@ -198,11 +198,11 @@ TEST(SimDevice, ShapedRepliesForTheDecoder)
     }
 
     m.options = {};
-    m.options.meter_type = 20;
+    m.options.meterType = 20;
     EXPECT_EQ(Field(Ask(m, "QQQ#QQ2#"), "HART?:", 10, 2), "20");
 
     m.options = {};
-    m.options.bad_digit = true;
+    m.options.badDigit = true;
     EXPECT_FALSE(std::isdigit(static_cast<unsigned char>(Field(Ask(m, "QQQ#QQ2#"), "DFO?:", 5)[0])));
     EXPECT_FALSE(std::isdigit(static_cast<unsigned char>(Field(Ask(m, "QQQ#QX#"), "XY1:", 4)[0])));
     EXPECT_EQ(Field(Ask(m, "QQQ#QX#"), "BA1:", 4, 2), "30");  // fields before it are sound

@@ -92,14 +92,14 @@ TEST(SimServer, AnswersOverThePseudoTerminalAndSurvivesReopening)
 TEST(SimServer, NoReplyStillActsAndOptionsChangeWhileRunning)
 {
     SimOptions options;
-    options.line.no_reply = true;
+    options.line.noReply = true;
     SimServer server(options);
     server.Start();
     Port port(server.SlavePath());
     ASSERT_TRUE(port.ok());
     port.Write(Req("QQS#ADR:005#"));
     ASSERT_TRUE(server.WaitForRequests(1, kSafety));
-    options.line.no_reply = false;
+    options.line.noReply = false;
     server.SetOptions(options);
     port.Write(Req("QQQ#QX#"));
     const Bytes expected = Expected({"QQS#ADR:005#", "QQQ#QX#"});
@@ -109,7 +109,7 @@ TEST(SimServer, NoReplyStillActsAndOptionsChangeWhileRunning)
 TEST(SimServer, SplitReplyArrivesInTwoChunks)
 {
     SimOptions options;
-    options.line.split_ms = 60000;  // cut short below
+    options.line.splitMs = 60000;  // cut short below
     SimServer server(options);
     server.Start();
     Port port(server.SlavePath());
