@@ -239,10 +239,7 @@ void ApplyReadingTabOrder(QWidget* root)
     }
 }
 
-void Describe(QWidget* w, const QString& what)
-{
-    w->setAccessibleDescription(what);
-}
+void Describe(QWidget* w, const QString& what) { w->setAccessibleDescription(what); }
 
 void AddSetRow(QGridLayout* grid, int row, std::initializer_list<QWidget*> fields, QPushButton* set)
 {

@@ -16,10 +16,7 @@ QString TextOfBytes(const std::string& bytes)
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
-std::string BytesOfText(const QString& text)
-{
-    return text.toLatin1().toStdString();
-}
+std::string BytesOfText(const QString& text) { return text.toLatin1().toStdString(); }
 
 void SelectIndex(QComboBox* box, int index)
 {
@@ -76,10 +73,7 @@ void FormFields::SetChecked(std::string_view control, bool checked)
     button->setChecked(checked);
 }
 
-void FormFields::SetVisible(std::string_view control, bool visible)
-{
-    Control(control)->setVisible(visible);
-}
+void FormFields::SetVisible(std::string_view control, bool visible) { Control(control)->setVisible(visible); }
 
 int FormFields::Index(std::string_view control) const
 {

@@ -2,10 +2,10 @@
 #include <QComboBox>
 #include <QLineEdit>
 
+#include "device_commands.h"
 #include "hart_decoders.h"
 #include "hart_frames.h"
 #include "messages.h"
-#include "device_commands.h"
 #include "tcomm.h"
 #include "tform1.h"
 
@@ -19,7 +19,8 @@ void TForm1::Button14Click()
 {
     Comm1->SetRtsControl(TRtsControl::RtsEnable);
     ClearBuffers();
-    SendCommand(HartAddressSetCommand(Hart, BytesOfText(Edit9->text()), ComboBox42->currentIndex(), Choice(ComboBox27)));
+    SendCommand(
+        HartAddressSetCommand(Hart, BytesOfText(Edit9->text()), ComboBox42->currentIndex(), Choice(ComboBox27)));
 }
 
 void TForm1::Button20Click()
@@ -50,7 +51,8 @@ void TForm1::Button7Click()
 {
     ClearBuffers();
     for (const char* edit : kHartIdentityEdits) Fields.SetText(edit, "");
-    SendCommand(HartDeviceQueryCommand(Hart, BytesOfText(Edit9->text()), ComboBox42->currentIndex(), Choice(ComboBox30)));
+    SendCommand(
+        HartDeviceQueryCommand(Hart, BytesOfText(Edit9->text()), ComboBox42->currentIndex(), Choice(ComboBox30)));
 }
 
 void TForm1::Button16Click()

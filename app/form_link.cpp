@@ -2,8 +2,8 @@
 // the send sequence, the receive path and the three timers.
 #include <QApplication>
 #include <QCheckBox>
-#include <QFileInfo>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -17,8 +17,8 @@
 #include <span>
 
 #include "convert.h"
-#include "hart_decoders.h"
 #include "device_decoder.h"
+#include "hart_decoders.h"
 #include "hex_text.h"
 #include "line_memory.h"
 #include "live_values.h"
@@ -34,7 +34,6 @@
 using namespace ortiva;
 
 namespace {
-
 
 // The PC-side parity from the parity list: its item, or a typed name.
 TParity ParityFromList(const QComboBox* box)
@@ -54,10 +53,7 @@ TParity ParityFromList(const QComboBox* box)
 
 }  // namespace
 
-std::string TForm1::DecimalSeparator()
-{
-    return QLocale::system().decimalPoint().toStdString();
-}
+std::string TForm1::DecimalSeparator() { return QLocale::system().decimalPoint().toStdString(); }
 
 void TForm1::ClearBuffers()
 {
@@ -106,7 +102,8 @@ void TForm1::Button1Click()
         return;
     }
     Comm1->ClosePort();
-    Comm1->SetBaudRate(static_cast<uint32_t>(StrToIntInRange(BytesOfText(ComboBox11->currentText()), 1, INT_MAX, "Baud rate")));
+    Comm1->SetBaudRate(
+        static_cast<uint32_t>(StrToIntInRange(BytesOfText(ComboBox11->currentText()), 1, INT_MAX, "Baud rate")));
     Comm1->SetParity(ParityFromList(ComboBox10));
     Comm1->SetCommName(BytesOfText(SPREALCOM->currentText()));
     Comm1->SetOutx_XonXoffFlow(false);
@@ -115,8 +112,8 @@ void TForm1::Button1Click()
         Comm1->OpenPort();
     } catch (const ECommsError& error) {
         // The error report as always, with what the system said beneath it.
-        ShowErrorReport(std::string(error.what()),
-                        QString::fromStdString(OpenFailureAdvice(DevicePathFor(Comm1->CommName()), error.SystemError())));
+        ShowErrorReport(std::string(error.what()), QString::fromStdString(OpenFailureAdvice(
+                                                       DevicePathFor(Comm1->CommName()), error.SystemError())));
         return;
     }
     Comm1->SetDtrControl(CheckBox2->isChecked() ? TDtrControl::DtrEnable : TDtrControl::DtrDisable);
@@ -175,8 +172,8 @@ void TForm1::PortBack(const QString& path)
     // A message that waits for the operator (the line lost, say) keeps the
     // offer from being answered: the offer follows once it is closed.
     if (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr && modal != ReconnectOffer) {
-        connect(modal, &QObject::destroyed, this, [this, path] { Guarded([&] { PortBack(path); }); },
-                Qt::QueuedConnection);
+        connect(
+            modal, &QObject::destroyed, this, [this, path] { Guarded([&] { PortBack(path); }); }, Qt::QueuedConnection);
         return;
     }
     DismissReconnectOffer();
@@ -252,10 +249,7 @@ void TForm1::Button23Click()
     SendCommand(SystemParametersQueryCommand());
 }
 
-void TForm1::Edit14Change()
-{
-    Edit18->setText(Edit14->text());
-}
+void TForm1::Edit14Change() { Edit18->setText(Edit14->text()); }
 
 void TForm1::Comm1ReceiveData(TObject*, const void* Buffer, uint16_t BufferLength)
 {
@@ -289,14 +283,9 @@ void TForm1::Timer2Timer()
     if (plan.clearTimeoutKind) Exchange.TimeoutKind = 0;
     if (plan.stopReplyTimer) Timer3->setEnabled(false);
     switch (plan.decoder) {
-    case Decoder::None:
-        break;
-    case Decoder::HartDevice:
-        DecodeHartIdentityReply(Exchange, Hart, Fields);
-        break;
-    case Decoder::HartVariables:
-        DecodeHartVariablesReply(Exchange, Fields, DecimalSeparator());
-        break;
+    case Decoder::None: break;
+    case Decoder::HartDevice: DecodeHartIdentityReply(Exchange, Hart, Fields); break;
+    case Decoder::HartVariables: DecodeHartVariablesReply(Exchange, Fields, DecimalSeparator()); break;
     case Decoder::CommQuery:
         if (DecodeCommunicationQuery(Exchange.RxText)) {
             for (const char* name : kCommunicationQueryEnables) Fields.Control(name)->setEnabled(true);
@@ -304,15 +293,9 @@ void TForm1::Timer2Timer()
                 profile::FirmwareOfReply(std::vector<uint8_t>(Exchange.RxText.begin(), Exchange.RxText.end())));
         }
         break;
-    case Decoder::SystemParams:
-        DecodeSystemParameters(Exchange.RxText, Fields);
-        break;
-    case Decoder::ModbusParams:
-        DecodeModbusParamsReply(Exchange.RxText, Fields);
-        break;
-    case Decoder::Monitoring:
-        DecodeMonitoringReply(Exchange.RxText, Fields);
-        break;
+    case Decoder::SystemParams: DecodeSystemParameters(Exchange.RxText, Fields); break;
+    case Decoder::ModbusParams: DecodeModbusParamsReply(Exchange.RxText, Fields); break;
+    case Decoder::Monitoring: DecodeMonitoringReply(Exchange.RxText, Fields); break;
     }
 }
 

@@ -11,7 +11,6 @@
 
 using namespace ortiva;
 
-
 void TForm1::ComboBox41Change()
 {
     if (!Exchange.PortOpen) return;
@@ -51,13 +50,11 @@ void TForm1::Button2Click()
 void TForm1::Button19Click()
 {
     ClearBuffers();
-    SendCommand(VariableCoefficientsCommand(BytesOfText(xishu2->text()), BytesOfText(xishu3->text()), BytesOfText(xishu4->text())));
+    SendCommand(VariableCoefficientsCommand(BytesOfText(xishu2->text()), BytesOfText(xishu3->text()),
+                                            BytesOfText(xishu4->text())));
 }
 
-void TForm1::ComboBox17Change()
-{
-    ApplyMeterTypeChange(Fields, ComboBox17->currentIndex());
-}
+void TForm1::ComboBox17Change() { ApplyMeterTypeChange(Fields, ComboBox17->currentIndex()); }
 
 namespace {
 
@@ -76,15 +73,9 @@ void SetReadMeterCommand(TForm1& form, int command, const QComboBox* openFlag, c
 
 }  // namespace
 
-void TForm1::Button17Click()
-{
-    SetReadMeterCommand(*this, 1, ComboBox28, Edit4);
-}
+void TForm1::Button17Click() { SetReadMeterCommand(*this, 1, ComboBox28, Edit4); }
 
-void TForm1::Button18Click()
-{
-    SetReadMeterCommand(*this, 2, ComboBox29, Edit5);
-}
+void TForm1::Button18Click() { SetReadMeterCommand(*this, 2, ComboBox29, Edit5); }
 
 void TForm1::Button12Click()
 {
@@ -101,7 +92,8 @@ void TForm1::Button12Click()
 void TForm1::Button4Click()
 {
     ClearBuffers();
-    SendCommand(ModbusTestCommand(BytesOfText(Edit18->text()), BytesOfText(Edit19->text()), BytesOfText(Edit20->text())));
+    SendCommand(
+        ModbusTestCommand(BytesOfText(Edit18->text()), BytesOfText(Edit19->text()), BytesOfText(Edit20->text())));
 }
 
 void TForm1::Button13Click()

@@ -45,10 +45,7 @@ using namespace ortiva::profile;
 
 namespace {
 
-QString Q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
+QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 QString Joined(const std::vector<std::string>& items)
 {
@@ -112,7 +109,8 @@ void TForm1::BuildMenuBar()
 
     QMenu* tools = MenuBar->addMenu(QStringLiteral("&Tools"));
     tools->setObjectName(QStringLiteral("ToolsMenu"));
-    LiveValuesAction = add(tools, QStringLiteral("&Live Values\u2026"), "LiveValuesAction", {}, &TForm1::ShowLiveValues);
+    LiveValuesAction =
+        add(tools, QStringLiteral("&Live Values\u2026"), "LiveValuesAction", {}, &TForm1::ShowLiveValues);
 
     QMenu* help = MenuBar->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("HelpMenu"));
@@ -127,10 +125,7 @@ void TForm1::BuildMenuBar()
     };
 }
 
-void TForm1::Quit()
-{
-    close();
-}
+void TForm1::Quit() { close(); }
 
 bool TForm1::ReadyForPlan()
 {
@@ -172,11 +167,11 @@ void TForm1::RunPlan(const QString& title, std::vector<PlanRunner::Step> steps,
         Runner->Cancel();
         dialog->setLabelText(dialog->labelText() + QStringLiteral("\nStopping after this step\u2026"));
     });
-    const auto shown = connect(Runner, &PlanRunner::StepStarted, dialog,
-                               [dialog](int number, int count, const QString& caption) {
-                                   dialog->setLabelText(QStringLiteral("%1\n%2 of %3").arg(caption).arg(number).arg(count));
-                                   dialog->setValue(number - 1);
-                               });
+    const auto shown =
+        connect(Runner, &PlanRunner::StepStarted, dialog, [dialog](int number, int count, const QString& caption) {
+            dialog->setLabelText(QStringLiteral("%1\n%2 of %3").arg(caption).arg(number).arg(count));
+            dialog->setValue(number - 1);
+        });
     ClientArea->setEnabled(false);
     MenuBar->setEnabled(false);
     dialog->show();
@@ -190,8 +185,7 @@ void TForm1::RunPlan(const QString& title, std::vector<PlanRunner::Step> steps,
     });
 }
 
-void TForm1::ReadModuleThen(const QString& title, const ReadSet& set,
-                            std::function<void(const Profile& module)> next)
+void TForm1::ReadModuleThen(const QString& title, const ReadSet& set, std::function<void(const Profile& module)> next)
 {
     auto module = std::make_shared<Profile>();
     RunPlan(title, ReadSteps(set, module), [this, set, module, next = std::move(next)](const PlanRunner::Outcome& o) {
@@ -313,8 +307,7 @@ void TForm1::ReopenLineAt(uint32_t baud, int parityIndex)
     ComboBox10->setCurrentIndex(parityIndex);
     if (Exchange.PortOpen) Button1Click();  // closes
     Button1Click();                         // opens at the new rate and parity
-    if (!Exchange.PortOpen)
-        throw std::runtime_error("the port did not open again at " + rate.toStdString() + " baud");
+    if (!Exchange.PortOpen) throw std::runtime_error("the port did not open again at " + rate.toStdString() + " baud");
 }
 
 void TForm1::RestoreModuleConfiguration()
@@ -345,12 +338,13 @@ void TForm1::RestoreModuleConfiguration()
         if (!backup.isEmpty() && !SaveProfileFile(backup, module)) return;
         const std::vector<std::string> keys = DifferingKeys(module.values, file->values);
         if (keys.empty()) {
-            ShowInformation(QStringLiteral("The module already holds the configuration of %1: nothing to write.").arg(path));
+            ShowInformation(
+                QStringLiteral("The module already holds the configuration of %1: nothing to write.").arg(path));
             return;
         }
-        const int go = Ask(QStringLiteral("%1 setting(s) will change. Write %2 to the module?").arg(keys.size()).arg(path),
-                           ChangeLines(keys, module.values, file->values), QMessageBox::Yes | QMessageBox::No,
-                           QMessageBox::No);
+        const int go =
+            Ask(QStringLiteral("%1 setting(s) will change. Write %2 to the module?").arg(keys.size()).arg(path),
+                ChangeLines(keys, module.values, file->values), QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
         if (go != QMessageBox::Yes) return;
         WriteProfile(*file, writes, kPcSide);
     });
@@ -362,11 +356,12 @@ void TForm1::WriteProfile(const Profile& file, const std::vector<Step>& writes, 
     std::vector<PlanRunner::Step> steps;
     steps.reserve(writes.size());
     for (const Step& w : writes)
-        steps.push_back({StepCaption(w.name), w.command, true, [this, w, pcStep, pcSide, values = file.values](
-                                                                   const std::vector<uint8_t>& ack) {
+        steps.push_back({StepCaption(w.name), w.command, true,
+                         [this, w, pcStep, pcSide, values = file.values](const std::vector<uint8_t>& ack) {
                              CheckAcknowledgement(w, ack);
                              // The module answers at its new rate from now on.
-                             if (w.name == pcStep) ReopenLineAt(SideBaud(values, pcSide), SideParityIndex(values, pcSide));
+                             if (w.name == pcStep)
+                                 ReopenLineAt(SideBaud(values, pcSide), SideParityIndex(values, pcSide));
                          }});
     RunPlan(QStringLiteral("Restore Module Configuration"), std::move(steps),
             [this, file](const PlanRunner::Outcome& o) {
@@ -380,15 +375,16 @@ void TForm1::WriteProfile(const Profile& file, const std::vector<Step>& writes, 
                     ShowInformation(QStringLiteral("The restore was cancelled. %1").arg(written));
                     return;
                 }
-                ReadModuleThen(QStringLiteral("Restore Module Configuration: reading back"), ReadSet{.header = false},
-                               [file](const Profile& back) {
-                                   const std::vector<std::string> keys = DifferingKeys(back.values, file.values);
-                                   if (keys.empty())
-                                       ShowInformation(QStringLiteral("Read back: the module and the file are equal."));
-                                   else
-                                       ShowErrorReport(QStringLiteral("Read back: the module differs from the file in %1")
-                                                           .arg(Joined(keys)));
-                               });
+                ReadModuleThen(
+                    QStringLiteral("Restore Module Configuration: reading back"), ReadSet{.header = false},
+                    [file](const Profile& back) {
+                        const std::vector<std::string> keys = DifferingKeys(back.values, file.values);
+                        if (keys.empty())
+                            ShowInformation(QStringLiteral("Read back: the module and the file are equal."));
+                        else
+                            ShowErrorReport(
+                                QStringLiteral("Read back: the module differs from the file in %1").arg(Joined(keys)));
+                    });
             });
 }
 
@@ -402,8 +398,8 @@ void TForm1::ShowLiveValues()
 
 void TForm1::ShowAbout()
 {
-    const QString firmware = ModuleFirmware.isEmpty() ? QStringLiteral("not known yet (read the module first)")
-                                                      : ModuleFirmware;
+    const QString firmware =
+        ModuleFirmware.isEmpty() ? QStringLiteral("not known yet (read the module first)") : ModuleFirmware;
     ShowInformation(QStringLiteral("Ortiva Parameter Configuration Software\nVersion %1\n\nConnected module's "
                                    "firmware: %2")
                         .arg(QStringLiteral(ORTIVA_VERSION), firmware));

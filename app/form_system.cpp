@@ -7,7 +7,6 @@
 
 using namespace ortiva;
 
-
 void TForm1::Button5Click()
 {
     ClearBuffers();

@@ -16,8 +16,8 @@
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QTableWidget>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 
 #include <cmath>
 #include <limits>
@@ -37,17 +37,14 @@ namespace ortiva {
 
 namespace {
 
-constexpr int kKeepSeconds = 300;      // the trend's span, and the samples kept for the CSV
-constexpr int kPollTimeoutMs = 500;    // a MODBUS reply of 25 bytes takes 26 ms at 9600 baud
+constexpr int kKeepSeconds = 300;    // the trend's span, and the samples kept for the CSV
+constexpr int kPollTimeoutMs = 500;  // a MODBUS reply of 25 bytes takes 26 ms at 9600 baud
 constexpr int kRecordTimeoutMs = 3000;
-constexpr int kSilenceMs = 50;         // ends a device record's reply, as for the File menu
+constexpr int kSilenceMs = 50;  // ends a device record's reply, as for the File menu
 constexpr const char* kFormatKeys[kPublishedQuantities] = {"current_format", "variable1_format", "variable2_format",
                                                            "variable3_format", "variable4_format"};
 
-QString Q(const std::string& s)
-{
-    return QString::fromStdString(s);
-}
+QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 // A MODBUS reply is complete at its byte count (or as an exception) and its CRC.
 bool ModbusReplyComplete(const std::vector<uint8_t>& r)
@@ -283,8 +280,10 @@ void LiveValuesWindow::Poll(int device)
                   for (int q = 0; q < kPublishedQuantities; ++q) values[q] = decoded[q];
                   Status->setText(QStringLiteral("Polling slave address %1").arg(slave_));
               } else {
-                  Status->setText(QStringLiteral("Device %1: %2").arg(device).arg(
-                      r.empty() ? QStringLiteral("no reply") : QStringLiteral("a reply that cannot be read")));
+                  Status->setText(
+                      QStringLiteral("Device %1: %2")
+                          .arg(device)
+                          .arg(r.empty() ? QStringLiteral("no reply") : QStringLiteral("a reply that cannot be read")));
               }
               ShowDevice(device, values);
               sweep_.values[device] = values;
@@ -323,8 +322,9 @@ void LiveValuesWindow::UpdateTrend()
         series_[q]->replace(points);
     }
     if (samples_.empty()) return;
-    chart_->axes(Qt::Horizontal).first()->setRange(samples_.front().time.toLocalTime(),
-                                                   samples_.back().time.toLocalTime().addMSecs(1));
+    chart_->axes(Qt::Horizontal)
+        .first()
+        ->setRange(samples_.front().time.toLocalTime(), samples_.back().time.toLocalTime().addMSecs(1));
     if (lo <= hi) {
         const double pad = hi > lo ? (hi - lo) * 0.05 : std::max(1.0, std::abs(hi) * 0.05);
         chart_->axes(Qt::Vertical).first()->setRange(lo - pad, hi + pad);
@@ -351,10 +351,7 @@ void LiveValuesWindow::TakeChunk(const uint8_t* bytes, size_t length)
     }
 }
 
-void LiveValuesWindow::SendAfterExchange(std::function<void()> send)
-{
-    waiting_.push_back(std::move(send));
-}
+void LiveValuesWindow::SendAfterExchange(std::function<void()> send) { waiting_.push_back(std::move(send)); }
 
 void LiveValuesWindow::End()
 {

@@ -47,13 +47,13 @@ public:
     explicit LiveValuesWindow(TForm1* form);
 
     // ---- Controls (objectName as named) -----------------------------------
-    QTableWidget* Table;        // "LiveTable": 25 rows, device x quantity
-    QSpinBox* Interval;         // "LiveInterval", ms between sweeps of the five devices
-    QPushButton* StartPause;    // "LiveStartPause"
-    QComboBox* TrendDevice;     // "LiveTrendDevice"
-    QChartView* Trend;          // "LiveTrend"
-    QPushButton* ExportCsv;     // "LiveExportCsv"
-    QLabel* Status;             // "LiveStatus"
+    QTableWidget* Table;      // "LiveTable": 25 rows, device x quantity
+    QSpinBox* Interval;       // "LiveInterval", ms between sweeps of the five devices
+    QPushButton* StartPause;  // "LiveStartPause"
+    QComboBox* TrendDevice;   // "LiveTrendDevice"
+    QChartView* Trend;        // "LiveTrend"
+    QPushButton* ExportCsv;   // "LiveExportCsv"
+    QLabel* Status;           // "LiveStatus"
     // The CSV file for "Export CSV…", "" for none: a file dialog (replaceable for tests).
     std::function<QString()> ChooseCsvFile;
 

@@ -14,10 +14,7 @@ namespace ortiva {
 namespace {
 MessageCapture* g_capture = nullptr;
 
-QString Title()
-{
-    return QString::fromLatin1(kApplicationTitle);
-}
+QString Title() { return QString::fromLatin1(kApplicationTitle); }
 
 void Show(RecordedMessage m)
 {
@@ -57,10 +54,7 @@ int MessageCapture::NextAnswer(int defaultButton)
     return answer;
 }
 
-MessageCapture* MessageCapture::Active()
-{
-    return g_capture;
-}
+MessageCapture* MessageCapture::Active() { return g_capture; }
 
 QString WithFullStop(const QString& text)
 {
@@ -68,20 +62,14 @@ QString WithFullStop(const QString& text)
     return text;
 }
 
-void ShowMessage(const QString& text)
-{
-    Show({RecordedMessage::Kind::Plain, Title(), text, {}});
-}
+void ShowMessage(const QString& text) { Show({RecordedMessage::Kind::Plain, Title(), text, {}}); }
 
 void ShowMessage(const std::string& latin1)
 {
     ShowMessage(QString::fromLatin1(latin1.data(), static_cast<qsizetype>(latin1.size())));
 }
 
-void ShowErrorReport(const QString& text)
-{
-    Show({RecordedMessage::Kind::Error, Title(), WithFullStop(text), {}});
-}
+void ShowErrorReport(const QString& text) { Show({RecordedMessage::Kind::Error, Title(), WithFullStop(text), {}}); }
 
 void ShowErrorReport(const std::string& latin1)
 {
@@ -94,20 +82,11 @@ void ShowErrorReport(const std::string& latin1, const QString& details)
           WithFullStop(QString::fromLatin1(latin1.data(), static_cast<qsizetype>(latin1.size()))), details});
 }
 
-void ShowInformation(const QString& text)
-{
-    Show({RecordedMessage::Kind::Information, Title(), text, {}});
-}
+void ShowInformation(const QString& text) { Show({RecordedMessage::Kind::Information, Title(), text, {}}); }
 
-MessageCapture::MessageCapture() : previous_(g_capture)
-{
-    g_capture = this;
-}
+MessageCapture::MessageCapture() : previous_(g_capture) { g_capture = this; }
 
-MessageCapture::~MessageCapture()
-{
-    g_capture = previous_;
-}
+MessageCapture::~MessageCapture() { g_capture = previous_; }
 
 QStringList MessageCapture::Texts() const
 {

@@ -14,15 +14,9 @@ OneShotTimer::OneShotTimer(int intervalMs, QObject* parent) : QObject(parent), i
     connect(&timer_, &QTimer::timeout, this, &OneShotTimer::onTimeout);
 }
 
-void OneShotTimer::SetTimeScale(double scale)
-{
-    g_timeScale = scale > 0 ? scale : 1.0;
-}
+void OneShotTimer::SetTimeScale(double scale) { g_timeScale = scale > 0 ? scale : 1.0; }
 
-double OneShotTimer::TimeScale()
-{
-    return g_timeScale;
-}
+double OneShotTimer::TimeScale() { return g_timeScale; }
 
 void OneShotTimer::start()
 {

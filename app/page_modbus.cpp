@@ -185,7 +185,8 @@ void TForm1::BuildModbusPage()
         int r = 1;
         for (const Row& row : rows) {
             QLabel* label = Label(*row.label, row.labelName, GroupBox16, QString::fromLatin1(row.text));
-            QComboBox* command = List(*row.command, row.commandName, GroupBox16, Items(ortiva::kParsingCommandItems), 0, 0);
+            QComboBox* command =
+                List(*row.command, row.commandName, GroupBox16, Items(ortiva::kParsingCommandItems), 0, 0);
             QLineEdit* start = Edit(*row.start, row.startName, GroupBox16, QString(), 3);
             QComboBox* length = List(*row.length, row.lengthName, GroupBox16, Items(ortiva::kDataLengthItems), 0, 0);
             Buddy(label, command);

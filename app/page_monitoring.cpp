@@ -28,8 +28,8 @@ void AddSlot(QGridLayout* g, int row, const Slot& s, bool shown)
     g->addWidget(s.set, row, 2);
     g->addWidget(s.query, row, 3);
     if (!shown) {
-        for (QWidget* w : {static_cast<QWidget*>(s.check), static_cast<QWidget*>(s.bytes),
-                           static_cast<QWidget*>(s.set), static_cast<QWidget*>(s.query)})
+        for (QWidget* w : {static_cast<QWidget*>(s.check), static_cast<QWidget*>(s.bytes), static_cast<QWidget*>(s.set),
+                           static_cast<QWidget*>(s.query)})
             w->hide();
     }
 }

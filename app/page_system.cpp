@@ -24,10 +24,10 @@ void TForm1::BuildSystemPage()
         Label(DESIGN(Label14), GroupBox1, QStringLiteral("Serial Port:"));
         // "COM1" to "COM12" first; the devices present follow, found anew
         // each time the list opens.
-        TypableRefreshingList(DESIGN(SPREALCOM), GroupBox1,
-                              Items({"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "COM9", "COM10",
-                                     "COM11", "COM12"}),
-                              0, 12)
+        TypableRefreshingList(
+            DESIGN(SPREALCOM), GroupBox1,
+            Items({"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "COM9", "COM10", "COM11", "COM12"}),
+            0, 12)
             ->beforeOpening = [this] { RefreshPortList(); };
         Label(DESIGN(Label26), GroupBox1, QStringLiteral("Baud:"));
         // The PC's own rates; the last is the module's top rate, 115200.
@@ -100,8 +100,8 @@ void TForm1::BuildSystemPage()
         Edit(DESIGN(PCBSN), GroupBoxPCBSN, QStringLiteral("00000000"), 10);
         Label(DESIGN(Label94), GroupBoxPCBSN, QStringLiteral("Inspector:"));
         TypableList(DESIGN(JIANZHI), GroupBoxPCBSN,
-                    Items({"001", "002", "003", "004", "005", "006", "006", "008", "009", "101", "102", "103", "104"}), 0,
-                    4);
+                    Items({"001", "002", "003", "004", "005", "006", "006", "008", "009", "101", "102", "103", "104"}),
+                    0, 4);
         Button(DESIGN(Button60), GroupBoxPCBSN, QStringLiteral("Set"));
         Buddy(Label89, PCBSN);
         Buddy(Label94, JIANZHI);
@@ -186,9 +186,9 @@ void TForm1::BuildSystemPage()
 
     auto* left = new QVBoxLayout;
     left->setSpacing(6);
-    for (QWidget* w : {static_cast<QWidget*>(GroupBox4), static_cast<QWidget*>(GroupBox18),
-                       static_cast<QWidget*>(GroupBox14), static_cast<QWidget*>(GroupBoxPCBSN),
-                       static_cast<QWidget*>(GroupBox21)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(GroupBox4), static_cast<QWidget*>(GroupBox18), static_cast<QWidget*>(GroupBox14),
+          static_cast<QWidget*>(GroupBoxPCBSN), static_cast<QWidget*>(GroupBox21)})
         left->addWidget(w);
     left->addStretch(1);
 

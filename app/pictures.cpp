@@ -7,7 +7,8 @@ namespace ortiva {
 QImage ImageFromPicture(const DecodedPicture& picture)
 {
     if (picture.empty()) return {};
-    const QImage view(picture.rgb.data(), picture.width, picture.height, static_cast<qsizetype>(picture.width) * 3, QImage::Format_RGB888);
+    const QImage view(picture.rgb.data(), picture.width, picture.height, static_cast<qsizetype>(picture.width) * 3,
+                      QImage::Format_RGB888);
     return view.copy();
 }
 

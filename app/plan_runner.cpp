@@ -70,8 +70,8 @@ void PlanRunner::ReplyEnded()
     try {
         if (step.take) step.take(reply_);
     } catch (const std::exception& e) {
-        Finish(Outcome::End::Failed, QStringLiteral("%1: %2").arg(QString::fromStdString(step.caption),
-                                                                  QString::fromLocal8Bit(e.what())));
+        Finish(Outcome::End::Failed,
+               QStringLiteral("%1: %2").arg(QString::fromStdString(step.caption), QString::fromLocal8Bit(e.what())));
         return;
     }
     if (step.write) written_.push_back(step.caption);

@@ -29,7 +29,7 @@ public:
     struct Step {
         std::string caption;  // "Device 2: output formats"
         Command command;
-        bool write = false;   // a write: counted among the groups written once acknowledged
+        bool write = false;  // a write: counted among the groups written once acknowledged
         // Told the reply; an exception stops the run, its message naming what failed.
         std::function<void(const std::vector<uint8_t>& reply)> take;
     };

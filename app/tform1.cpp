@@ -73,7 +73,8 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent)
     FormCreate();
 
     PortWatcher = new ortiva::PortWatch(this);
-    connect(PortWatcher, &ortiva::PortWatch::Back, this, [this](const QString& path) { Guarded([&] { PortBack(path); }); });
+    connect(PortWatcher, &ortiva::PortWatch::Back, this,
+            [this](const QString& path) { Guarded([&] { PortBack(path); }); });
     RestoreRememberedLine();
 }
 
@@ -278,7 +279,4 @@ void TForm1::FormCreate()
     ComboBox42->setCurrentIndex(0);  // "Master Mode"
 }
 
-void TForm1::Button26Click()
-{
-    Memo10->clear();
-}
+void TForm1::Button26Click() { Memo10->clear(); }

@@ -19,9 +19,9 @@
 #include "exchange_rules.h"
 #include "form_fields.h"
 #include "hart_frames.h"
-#include "port_catalog.h"
 #include "plan_runner.h"
 #include "plans.h"
+#include "port_catalog.h"
 #include "port_watch.h"
 #include "profile.h"
 

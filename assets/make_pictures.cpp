@@ -97,10 +97,7 @@ QImage Logo()
 constexpr double kCellLeft = 18;
 constexpr double kCellWidth = 45;
 
-double TerminalX(int n)
-{
-    return kCellLeft + kCellWidth * (n - 1) + kCellWidth / 2;
-}
+double TerminalX(int n) { return kCellLeft + kCellWidth * (n - 1) + kCellWidth / 2; }
 
 struct Diagram {
     QPainter& p;
@@ -171,7 +168,8 @@ QImage Wiring(bool fourWire)
 
     Diagram d{p, 0};
     d.Text(QRectF(12, 6, 553, 20),
-           fourWire ? QStringLiteral("Wiring a 4-wire HART instrument") : QStringLiteral("Wiring a 2-wire HART instrument"),
+           fourWire ? QStringLiteral("Wiring a 4-wire HART instrument")
+                    : QStringLiteral("Wiring a 2-wire HART instrument"),
            15, true);
 
     // The module with its terminal block.
@@ -179,8 +177,8 @@ QImage Wiring(bool fourWire)
     p.setPen(QPen(kInk, 1.6));
     p.setBrush(QColor(0xe6, 0xea, 0xf0));
     p.drawRoundedRect(module, 6, 6);
-    d.Text(QRectF(20, 38, 540, 18), QStringLiteral("Ortiva converter module (HART \u2194 RS232 / RS485 MODBUS RTU)"), 11,
-           true, Qt::AlignHCenter);
+    d.Text(QRectF(20, 38, 540, 18), QStringLiteral("Ortiva converter module (HART \u2194 RS232 / RS485 MODBUS RTU)"),
+           11, true, Qt::AlignHCenter);
     const char* names[12] = {"RXD", "TXD", "GND", "D+", "D-", "NC", "LOOP-", "LOOP+", "GND", "POW", "POW", "GND"};
     const double cellTop = 84;
     for (int n = 1; n <= 12; ++n) {
@@ -275,11 +273,10 @@ QImage Wiring(bool fourWire)
         d.PinBelow(supplyMinus, bottom, QStringLiteral("-"));
         d.PinBelow(instrumentPlus, bottom, QStringLiteral("L+"));
         d.PinBelow(instrumentMinus, bottom, QStringLiteral("L-"));
-        d.Text(QRectF(supplyPlus - 20, y2 + 3, 150, 12), QStringLiteral("instrument supply"), 9, false,
-               Qt::AlignLeft);
-        note = QStringLiteral(
-            "The instrument is powered separately; its active 4-20 mA HART output drives LOOP+ / LOOP-. "
-            "Do not power the loop from the module as well.");
+        d.Text(QRectF(supplyPlus - 20, y2 + 3, 150, 12), QStringLiteral("instrument supply"), 9, false, Qt::AlignLeft);
+        note =
+            QStringLiteral("The instrument is powered separately; its active 4-20 mA HART output drives LOOP+ / LOOP-. "
+                           "Do not power the loop from the module as well.");
     } else {
         // Inside the module the DC supply feeds the loop.
         p.setPen(QPen(plus, 1.4, Qt::DashLine));
@@ -296,9 +293,9 @@ QImage Wiring(bool fourWire)
         arrow << QPointF(TerminalX(8) - 4, cellTop - 7) << QPointF(TerminalX(8) + 4, cellTop - 7)
               << QPointF(TerminalX(8), cellTop - 1);
         p.drawPolygon(arrow);
-        note = QStringLiteral(
-            "Loop powered: the DC supply on POW / GND feeds the current loop through LOOP+; the 2-wire "
-            "instrument draws 4-20 mA and answers HART on the same two wires.");
+        note =
+            QStringLiteral("Loop powered: the DC supply on POW / GND feeds the current loop through LOOP+; the 2-wire "
+                           "instrument draws 4-20 mA and answers HART on the same two wires.");
     }
     if (fourWire) {
         d.Text(QRectF(14, height - 46, 549, 40), note, 10);

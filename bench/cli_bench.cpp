@@ -95,7 +95,8 @@ Figures Measure(const LinkStats& before, const LinkStats& after, int64_t ns, dou
     f.bySilence = after.endedBySilence - before.endedBySilence;
     f.totalMs = static_cast<double>(ns) / 1e6;
     f.waitMs = static_cast<double>((after.wait - before.wait).count()) / 1e6;
-    f.overheadPerFrameMs = f.frames > 0 ? (f.totalMs - f.frames * perFrameFixedMs) / f.frames : 0;  // replaced by the caller
+    f.overheadPerFrameMs =
+        f.frames > 0 ? (f.totalMs - f.frames * perFrameFixedMs) / f.frames : 0;  // replaced by the caller
     return f;
 }
 
@@ -115,10 +116,7 @@ void Print(const char* what, const std::vector<Figures>& runs)
     std::printf("%-8s wire-and-turnaround limit %8.1f ms  ratio %.2f (target <= 1.2)\n", "", l, t / l);
 }
 
-int Arg(int argc, char** argv, int i, int fallback)
-{
-    return argc > i ? std::atoi(argv[i]) : fallback;
-}
+int Arg(int argc, char** argv, int i, int fallback) { return argc > i ? std::atoi(argv[i]) : fallback; }
 
 }  // namespace
 
@@ -162,7 +160,8 @@ int main(int argc, char** argv)
         LinkStats start = la.Stats();
         auto clock = std::chrono::steady_clock::now();
         const auto elapsedNs = [&clock] {
-            return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - clock).count();
+            return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - clock)
+                .count();
         };
         const Profile profile = ReadModule(la);
         backups.push_back(Measure(start, la.Stats(), elapsedNs(), 0));
@@ -178,10 +177,10 @@ int main(int argc, char** argv)
         const Profile back = ReadModule(lb, ReadSet{.header = false});
         restores.push_back(Measure(start, lb.Stats(), elapsedNs(), 0));
         // The writes go at 9600 (the last at the new rate), the read-back at the profile's rate.
-        restores.back().limitMs =
-            LimitMs(start, written, RequestEndMs(paced, gap, lineB) + delay, paced) +
-            LimitMs(written, lb.Stats(), RequestEndMs(paced, gap, lb.Options()) + delay, paced);
-        restores.back().overheadPerFrameMs = (restores.back().totalMs - restores.back().limitMs) / restores.back().frames;
+        restores.back().limitMs = LimitMs(start, written, RequestEndMs(paced, gap, lineB) + delay, paced) +
+                                  LimitMs(written, lb.Stats(), RequestEndMs(paced, gap, lb.Options()) + delay, paced);
+        restores.back().overheadPerFrameMs =
+            (restores.back().totalMs - restores.back().limitMs) / restores.back().frames;
         if (!DifferingKeys(profile.values, back.values).empty()) {
             std::fprintf(stderr, "cli_bench: the restored module differs from the profile\n");
             return 1;

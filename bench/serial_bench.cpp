@@ -55,9 +55,9 @@
 
 namespace {
 
-constexpr size_t kPeriod = 4093;         // the stream repeats with a prime period
-constexpr size_t kProducerWrite = 65536;  // bytes per write of the producer
-constexpr int kStallMs = 3000;           // no byte for this long ends a run
+constexpr size_t kPeriod = 4093;               // the stream repeats with a prime period
+constexpr size_t kProducerWrite = 65536;       // bytes per write of the producer
+constexpr int kStallMs = 3000;                 // no byte for this long ends a run
 constexpr double kMegabyte = 1024.0 * 1024.0;  // a whole number of 2048-byte chunks
 
 std::vector<char> MakePattern()
@@ -499,8 +499,8 @@ int main(int argc, char** argv)
         }
     }
     std::printf("%-6s %26s %29s %8s %8s %9s\n", "", "MB/s", "CPU s/MB", "", "", "");
-    std::printf("%-6s %8s %8s %8s %9s %9s %9s %8s %8s %9s\n", "reader", "median", "min", "max", "median", "min",
-                "max", "lost", "wrong", "cswitch/MB");
+    std::printf("%-6s %8s %8s %8s %9s %9s %9s %8s %8s %9s\n", "reader", "median", "min", "max", "median", "min", "max",
+                "lost", "wrong", "cswitch/MB");
     for (const Summary* summary : {&bare, &tcomm, &qt}) {
         if (!summary->rates.empty()) {
             summary->Print();

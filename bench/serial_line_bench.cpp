@@ -121,10 +121,7 @@ private:
 #endif
 };
 
-char PatternAt(size_t i)
-{
-    return static_cast<char>((i * 7 + i / 251) & 0xFF);
-}
+char PatternAt(size_t i) { return static_cast<char>((i * 7 + i / 251) & 0xFF); }
 
 }  // namespace
 

@@ -2,19 +2,19 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cmath>
-#include <memory>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
-#include <thread>
 #include <sstream>
+#include <thread>
 
 #include "console.h"
 #include "convert.h"
@@ -47,7 +47,7 @@ struct CommandInfo {
     const char* synopsis;
     const char* text;
     std::set<std::string> options;  // options of its own, beyond the line options
-    bool port;                  // needs -p
+    bool port;                      // needs -p
 };
 
 const std::vector<CommandInfo>& Commands()
@@ -55,29 +55,45 @@ const std::vector<CommandInfo>& Commands()
     static const std::vector<CommandInfo> commands = {
         {"ports", "ports", "The serial ports present, as the window's port list offers them.", {}, false},
         {"info", "-p PORT info", "Communication query: the module's firmware text.", {}, true},
-        {"query", "-p PORT query system|coefficients|device N|monitoring N|all",
-         "Reads a group (or everything, with the header) and prints its values under the profile's keys.", {}, true},
-        {"set", "-p PORT set KEY=VALUE...",
+        {"query",
+         "-p PORT query system|coefficients|device N|monitoring N|all",
+         "Reads a group (or everything, with the header) and prints its values under the profile's keys.",
+         {},
+         true},
+        {"set",
+         "-p PORT set KEY=VALUE...",
          "Writes settings under the profile's keys (\"system.modbus_slave_address=5\",\n"
          "\"devices[2].preamble_length=6\"). The module's groups are read first, the\n"
          "commands carrying a changed value are sent in restore order, and the result\n"
          "is read back and compared unless --no-verify is given.",
-         {"no-verify", "side"}, true},
-        {"backup", "-p PORT backup FILE",
-         "Reads everything the module reports into a profile FILE (written whole or not at all).", {}, true},
-        {"restore", "-p PORT restore FILE [--dry-run] [--no-verify]",
+         {"no-verify", "side"},
+         true},
+        {"backup",
+         "-p PORT backup FILE",
+         "Reads everything the module reports into a profile FILE (written whole or not at all).",
+         {},
+         true},
+        {"restore",
+         "-p PORT restore FILE [--dry-run] [--no-verify]",
          "Writes a profile: device records, coefficients, monitoring slots, the system\n"
          "group and last the module's serial parameters, the PC's side (--side) at the\n"
          "very end; then reopens the PC port at the profile's rate and parity and reads\n"
          "everything back to compare. The profile is checked whole before anything is sent.",
-         {"dry-run", "no-verify", "side"}, true},
-        {"diff", "-p PORT diff FILE", "Compares the module with a profile; exit 0 when equal, 4 naming the keys.", {},
+         {"dry-run", "no-verify", "side"},
          true},
-        {"hart", "-p PORT hart identify|variables [--address N] [--preambles N]",
+        {"diff",
+         "-p PORT diff FILE",
+         "Compares the module with a profile; exit 0 when equal, 4 naming the keys.",
+         {},
+         true},
+        {"hart",
+         "-p PORT hart identify|variables [--address N] [--preambles N]",
          "HART reads through the module in transparent mode: command 0 (identity) at\n"
          "polling address N, or command 0 then command 3 (the variables with units).",
-         {"address", "preambles"}, true},
-        {"read", "-p PORT read [device N|all] [--slave N] [--as [QUANTITY=]FORMAT]...",
+         {"address", "preambles"},
+         true},
+        {"read",
+         "-p PORT read [device N|all] [--slave N] [--as [QUANTITY=]FORMAT]...",
          "Reads what the control system reads: each device's ten published registers\n"
          "(function 3 from 40001 + 10*N), decoded by the output formats the device's\n"
          "record names, and prints each quantity with its register, format, value and\n"
@@ -86,8 +102,10 @@ const std::vector<CommandInfo>& Commands()
          "formats are all given are not read). The absolute-value format is read as the\n"
          "magnitude, an unsigned 32-bit integer in order CDAB. A MODBUS exception or a\n"
          "bad CRC ends the run with exit 3, naming the device.",
-         {"slave", "as"}, true},
-        {"watch", "-p PORT watch [device N|all] [--interval MS] [--count N] [--csv FILE]",
+         {"slave", "as"},
+         true},
+        {"watch",
+         "-p PORT watch [device N|all] [--interval MS] [--count N] [--csv FILE]",
          "Reads the published values as 'read' does, sample after sample: a table\n"
          "redrawn in place on a terminal, one line per sample otherwise (one JSON object\n"
          "per line with --json), each with its time. --csv appends a row per sample to\n"
@@ -95,7 +113,8 @@ const std::vector<CommandInfo>& Commands()
          "quantity's register and format when the file is new or begins with another\n"
          "header), flushed at once. A module that stops answering is reported once, and\n"
          "once more when it answers again; polling goes on. Ctrl-C ends the run (exit 0).",
-         {"slave", "as", "interval", "count", "csv"}, true},
+         {"slave", "as", "interval", "count", "csv"},
+         true},
     };
     return commands;
 }
@@ -172,13 +191,13 @@ private:
     static const Option* Find(const std::string& name)
     {
         static const Option options[] = {
-            {"p", "port", true},    {"b", "baud", true},       {nullptr, "parity", true},
-            {nullptr, "timeout", true}, {nullptr, "silence", true}, {nullptr, "rts", false},
-            {nullptr, "dtr", false},   {"v", "verbose", false},  {nullptr, "json", false},
-            {nullptr, "text", false},  {nullptr, "dry-run", false}, {nullptr, "no-verify", false},
-            {nullptr, "side", true},   {nullptr, "address", true}, {nullptr, "preambles", true},
-            {"h", "help", false},      {nullptr, "version", false},  {nullptr, "slave", true},
-            {nullptr, "as", true},     {nullptr, "interval", true}, {nullptr, "count", true},
+            {"p", "port", true},        {"b", "baud", true},         {nullptr, "parity", true},
+            {nullptr, "timeout", true}, {nullptr, "silence", true},  {nullptr, "rts", false},
+            {nullptr, "dtr", false},    {"v", "verbose", false},     {nullptr, "json", false},
+            {nullptr, "text", false},   {nullptr, "dry-run", false}, {nullptr, "no-verify", false},
+            {nullptr, "side", true},    {nullptr, "address", true},  {nullptr, "preambles", true},
+            {"h", "help", false},       {nullptr, "version", false}, {nullptr, "slave", true},
+            {nullptr, "as", true},      {nullptr, "interval", true}, {nullptr, "count", true},
             {nullptr, "csv", true},
         };
         for (const Option& o : options)
@@ -208,10 +227,9 @@ const char* kLineOptionsHelp =
     "  -v, --verbose           every frame sent and received, time-stamped, on standard error\n"
     "  --json, --text          output form (query and hart default to JSON, the others to text)\n";
 
-const char* kExitHelp =
-    "Exit codes: 0 done, 1 usage, bad profile or a file not read or written, 2 port\n"
-    "error or the line lost, 3 no reply (or an unreadable one), 4 verify or diff\n"
-    "mismatch (or a write the module refused).\n";
+const char* kExitHelp = "Exit codes: 0 done, 1 usage, bad profile or a file not read or written, 2 port\n"
+                        "error or the line lost, 3 no reply (or an unreadable one), 4 verify or diff\n"
+                        "mismatch (or a write the module refused).\n";
 
 std::string GeneralHelp()
 {
@@ -236,13 +254,15 @@ std::string CommandHelp(const CommandInfo& c)
         h += "\n  --side a|b    the module side the PC is on: RS232/RS485A (default) or RS485B";
     if (c.options.contains("address")) h += "\n  --address N   HART polling address 0..15 (default 0)";
     if (c.options.contains("preambles")) h += "\n  --preambles N preamble bytes before a frame, less one (default 6)";
-    if (c.options.contains("slave")) h += "\n  --slave N     MODBUS slave address 1..247 (default: the module's, from its system group)";
+    if (c.options.contains("slave"))
+        h += "\n  --slave N     MODBUS slave address 1..247 (default: the module's, from its system group)";
     if (c.options.contains("as"))
         h += "\n  --as [QUANTITY=]FORMAT"
              "\n                read a quantity (current, variable1..variable4), or all five, in"
              "\n                FORMAT: float, int32 or uint32 and ABCD, CDAB, BADC or DCBA"
              "\n                (\"float CDAB\", \"current=uint32 ABCD\"); may repeat, later ones win";
-    if (c.options.contains("interval")) h += "\n  --interval MS  from one sample's start to the next (default 1000; 0: at once)";
+    if (c.options.contains("interval"))
+        h += "\n  --interval MS  from one sample's start to the next (default 1000; 0: at once)";
     if (c.options.contains("count")) h += "\n  --count N     stop after N samples (default: until Ctrl-C)";
     if (c.options.contains("csv")) h += "\n  --csv FILE    append a row per sample to FILE";
     if (!c.options.empty()) h += "\n";
@@ -258,8 +278,8 @@ int NumberOption(const Arguments& p, const std::string& name, int fallback, int 
     int32_t v = 0;
     const std::string text = p.value(name);
     if (!TryStrToInt(text, v) || v < lo || v > hi)
-        throw UsageError("--" + name + ": '" + Shown(text) + "' is not a number from " + std::to_string(lo) +
-                         " to " + std::to_string(hi));
+        throw UsageError("--" + name + ": '" + Shown(text) + "' is not a number from " + std::to_string(lo) + " to " +
+                         std::to_string(hi));
     return v;
 }
 
@@ -294,10 +314,7 @@ Profile LoadProfile(const std::string& path)
     }
 }
 
-void SaveProfile(const std::string& path, const Profile& profile)
-{
-    WriteFileWhole(path, ProfileText(profile));
-}
+void SaveProfile(const std::string& path, const Profile& profile) { WriteFileWhole(path, ProfileText(profile)); }
 
 struct Context {
     const Arguments& parser;
@@ -309,10 +326,7 @@ struct Context {
     char side = 'a';
 };
 
-void Report(const Context& c, const std::string& text)
-{
-    std::fprintf(c.out, "%s\n", text.c_str());
-}
+void Report(const Context& c, const std::string& text) { std::fprintf(c.out, "%s\n", text.c_str()); }
 
 std::string Joined(const std::vector<std::string>& keys)
 {
@@ -357,9 +371,8 @@ void Compare(const Context& c, const Values& module, const Values& profile, cons
     }
     if (!keys.empty())
         throw Failure(kExitMismatch, std::string(what) + ": " + std::to_string(keys.size()) + " key(s) differ" +
-                       (keys.size() <= 3 ? ": " + Joined(keys) : ""));
+                                         (keys.size() <= 3 ? ": " + Joined(keys) : ""));
 }
-
 
 std::string Trimmed(std::string s)
 {
@@ -467,10 +480,14 @@ int Query(Context& c)
         p.header.tool = std::string(kTool) + " " + ORTIVA_VERSION;
     }
     const Json all = ToJson(p);
-    if (what == "all") Print(c.out, all);
-    else if (what == "device") Print(c.out, all["devices"].at(static_cast<size_t>(index)));
-    else if (what == "monitoring") Print(c.out, all["monitoring"].at(static_cast<size_t>(index - 1)));
-    else Print(c.out, all[what]);
+    if (what == "all")
+        Print(c.out, all);
+    else if (what == "device")
+        Print(c.out, all["devices"].at(static_cast<size_t>(index)));
+    else if (what == "monitoring")
+        Print(c.out, all["monitoring"].at(static_cast<size_t>(index - 1)));
+    else
+        Print(c.out, all[what]);
     return kExitDone;
 }
 
@@ -544,8 +561,10 @@ int Set(Context& c)
         if (same == old.end()) steps.push_back(s);
     }
     WriteSteps(link, steps, after, c.side);
-    if (!c.parser.isSet("no-verify")) Verify(c, link, after.values, "set");
-    else Report(c, "set: " + std::to_string(steps.size()) + " writes, not verified");
+    if (!c.parser.isSet("no-verify"))
+        Verify(c, link, after.values, "set");
+    else
+        Report(c, "set: " + std::to_string(steps.size()) + " writes, not verified");
     return kExitDone;
 }
 
@@ -560,14 +579,13 @@ int Hart(Context& c)
     HartIdentity identity;
     ExchangeState state;
     RecordingSink identityFields;
-    const std::vector<uint8_t> reply =
-        link.Exchange(HartDeviceQueryCommand(identity, preambles, 0, {address, std::to_string(address)}),
-                      "HART command 0");
+    const std::vector<uint8_t> reply = link.Exchange(
+        HartDeviceQueryCommand(identity, preambles, 0, {address, std::to_string(address)}), "HART command 0");
     StoreChunk(state, reply);
     DecodeHartIdentityReply(state, identity, identityFields);
     if (identityFields.text["Edit28"].empty())
-        throw Failure(kExitNoReply, "no HART command 0 reply from address " + std::to_string(address) + " in: " +
-                              ReplyText(reply));
+        throw Failure(kExitNoReply,
+                      "no HART command 0 reply from address " + std::to_string(address) + " in: " + ReplyText(reply));
     OutJson o;
     o["polling_address"] = identity.PollAddress;
     o["manufacturer_id"] = identity.ManufacturerId;
@@ -588,9 +606,8 @@ int Hart(Context& c)
             v["value"] = fields.text[std::string(slot.valueEdit)];
             const int unit = fields.Index(slot.unitList);
             const std::vector<std::string> items = HartUnitItems(i);
-            v["unit"] = unit >= 0 && unit < static_cast<int>(items.size())
-                            ? Trimmed(items[static_cast<size_t>(unit)])
-                            : std::string();
+            v["unit"] = unit >= 0 && unit < static_cast<int>(items.size()) ? Trimmed(items[static_cast<size_t>(unit)])
+                                                                           : std::string();
             v["unit_code"] = HartUnitCode(unit);
             list.push_back(v);
         }
@@ -737,8 +754,8 @@ int Watch(Context& c)
 
     const StopOnInterrupt stop;
     const bool terminal = !c.json && IsTerminal(c.out);
-    size_t drawn = 0;         // lines of the table on the terminal, to go back over
-    bool answering = true;    // the module answered the last sample
+    size_t drawn = 0;       // lines of the table on the terminal, to go back over
+    bool answering = true;  // the module answered the last sample
     int samples = 0;
     while (!StopOnInterrupt::StopRequested() && (count == 0 || samples < count)) {
         const auto started = std::chrono::steady_clock::now();
@@ -755,7 +772,8 @@ int Watch(Context& c)
                 std::fflush(csv.get());
             }
             if (c.json) {
-                std::fprintf(c.out, "%s\n", SampleJson(setup, sample).dump(-1, ' ', false, OutJson::error_handler_t::replace).c_str());
+                std::fprintf(c.out, "%s\n",
+                             SampleJson(setup, sample).dump(-1, ' ', false, OutJson::error_handler_t::replace).c_str());
             } else if (terminal) {
                 if (drawn > 0) std::fprintf(c.out, "\x1b[%zuA", drawn);
                 std::vector<std::string> lines = TableLines(setup, sample);
@@ -774,7 +792,8 @@ int Watch(Context& c)
             std::fflush(c.out);
         } catch (const Failure& e) {
             if (e.Code() != kExitNoReply) throw;  // a lost line or port ends the run
-            if (answering) std::fprintf(c.err, "%s: %s %s; polling goes on\n", kTool, UtcMilliseconds().c_str(), e.what());
+            if (answering)
+                std::fprintf(c.err, "%s: %s %s; polling goes on\n", kTool, UtcMilliseconds().c_str(), e.what());
             answering = false;
         }
         const auto next = started + std::chrono::milliseconds(interval);
@@ -815,8 +834,8 @@ int RunCli(const std::vector<std::string>& arguments, std::FILE* out, std::FILE*
     try {
         if (positional.empty()) throw UsageError("a command is expected");
         if (command == nullptr) throw UsageError("'" + Shown(positional[0]) + "' is not a command");
-        for (const char* name : {"dry-run", "no-verify", "side", "address", "preambles", "slave", "as", "interval",
-                                 "count", "csv"})
+        for (const char* name :
+             {"dry-run", "no-verify", "side", "address", "preambles", "slave", "as", "interval", "count", "csv"})
             if (parser.isSet(name) && !command->options.contains(name))
                 throw UsageError(std::string(command->name) + " has no option --" + name);
         if (parser.isSet("json") && parser.isSet("text")) throw UsageError("--json or --text, not both");

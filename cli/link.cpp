@@ -10,14 +10,11 @@
 #include "tcomm.h"
 #include "utc_time.h"
 
-
-
 namespace ortiva::cli {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
 
 }  // namespace
 
@@ -26,22 +23,22 @@ void Link::WaitOnce(std::chrono::milliseconds limit)
     if (limit.count() <= 0 || comm_->WaitForNotices(limit)) comm_->DeliverNotices();
 }
 
-
 bool ParityByName(const std::string& name, TParity& parity)
 {
     std::string n = name;
     std::transform(n.begin(), n.end(), n.begin(), [](unsigned char c) { return std::tolower(c); });
-    if (n == "none") parity = TParity::None;
-    else if (n == "odd") parity = TParity::Odd;
-    else if (n == "even") parity = TParity::Even;
-    else return false;
+    if (n == "none")
+        parity = TParity::None;
+    else if (n == "odd")
+        parity = TParity::Odd;
+    else if (n == "even")
+        parity = TParity::Even;
+    else
+        return false;
     return true;
 }
 
-TParity ParityOfIndex(int index)
-{
-    return index == 1 ? TParity::Odd : index == 2 ? TParity::Even : TParity::None;
-}
+TParity ParityOfIndex(int index) { return index == 1 ? TParity::Odd : index == 2 ? TParity::Even : TParity::None; }
 
 Link::Link(LinkOptions options) : options_(std::move(options)) {}
 
@@ -151,8 +148,10 @@ std::vector<uint8_t> Link::Exchange(const Command& command, const std::string& w
         if (end == ReplyEnd::Unjudged) until = std::min(until, lastBytes + silence);
         const Clock::time_point now = Clock::now();
         if (now >= until) {
-            if (end == ReplyEnd::Unjudged) ++stats_.endedBySilence;
-            else if (!reply.empty()) ++stats_.endedByTimeout;
+            if (end == ReplyEnd::Unjudged)
+                ++stats_.endedBySilence;
+            else if (!reply.empty())
+                ++stats_.endedByTimeout;
             break;
         }
         WaitOnce(std::chrono::ceil<std::chrono::milliseconds>(until - now));

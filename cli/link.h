@@ -17,14 +17,13 @@
 #include <vector>
 
 #include "comm_types.h"
-#include "failure.h"
 #include "exchange_rules.h"
+#include "failure.h"
 #include "reply_end.h"
 
 class TComm;
 
 namespace ortiva::cli {
-
 
 struct LinkOptions {
     std::string port;
@@ -34,15 +33,15 @@ struct LinkOptions {
     int silenceMs = 50;  // line silence that ends a reply that cannot be judged
     bool rts = false;    // RTS held on (adapters that switch RS485 direction by it)
     bool dtr = false;
-    bool dryRun = false;  // frames are shown, never sent
+    bool dryRun = false;       // frames are shown, never sent
     std::FILE* log = nullptr;  // -v: every frame sent and received, time-stamped
 };
 
 struct LinkStats {
-    int frames = 0;                  // frames sent
+    int frames = 0;                   // frames sent
     std::chrono::nanoseconds wait{};  // from each frame's send to its reply's hand-over
-    int endedBySilence = 0;          // replies ended by the line's silence, not by their judge
-    int endedByTimeout = 0;          // replies still incomplete at the timeout
+    int endedBySilence = 0;           // replies ended by the line's silence, not by their judge
+    int endedByTimeout = 0;           // replies still incomplete at the timeout
     std::chrono::nanoseconds wire{};  // the frames' and replies' bytes on the line at its rate
 };
 

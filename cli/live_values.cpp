@@ -72,8 +72,10 @@ LiveSetup ReadLiveSetup(Link& link, const std::vector<int>& devices, std::option
     if (!allGiven) what.devices = devices;
     Profile module;
     if (what.system || !what.devices.empty()) module = ReadModule(link, what);
-    if (slave) setup.slave = static_cast<uint8_t>(*slave);
-    else if (!link.Options().dryRun) setup.slave = static_cast<uint8_t>(std::stoi(module.values.at("system.modbus_slave_address")));
+    if (slave)
+        setup.slave = static_cast<uint8_t>(*slave);
+    else if (!link.Options().dryRun)
+        setup.slave = static_cast<uint8_t>(std::stoi(module.values.at("system.modbus_slave_address")));
 
     for (int d : devices) {
         DeviceFormats& formats = setup.formats[d];
@@ -88,7 +90,7 @@ LiveSetup ReadLiveSetup(Link& link, const std::vector<int>& devices, std::option
             const auto format = FormatOfCode(ItemIndex(kOutputFormatItems, module.values.at(key)));
             if (!format)
                 throw Failure(kExitNoReply, "device " + std::to_string(d) + ": " + kFormatKeys[i] + " '" +
-                                      module.values.at(key) + "' is not a format the tool knows");
+                                                module.values.at(key) + "' is not a format the tool knows");
             formats[i] = *format;
         }
     }
@@ -110,9 +112,10 @@ std::array<PublishedValue, kPublishedQuantities> ReadDevice(Link& link, const Li
     if (!link.Options().dryRun) {
         const ModbusReply r = ParseModbusReply(reply, setup.slave, count);
         if (!r.fault.empty())
-            throw Failure(kExitNoReply, "device " + std::to_string(device) + ": " +
-                                  (r.exception ? "the module answered with " : "the reply to the register read: ") +
-                                  r.fault);
+            throw Failure(kExitNoReply,
+                          "device " + std::to_string(device) + ": " +
+                              (r.exception ? "the module answered with " : "the reply to the register read: ") +
+                              r.fault);
         registers = r.registers;
     }
     return DecodeDevice(device, registers, setup.formats.at(device));
@@ -149,6 +152,5 @@ std::string CsvRow(const Sample& sample)
         for (const PublishedValue& v : device) row += "," + CsvField(v.Text());
     return row;
 }
-
 
 }  // namespace ortiva::cli

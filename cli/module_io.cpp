@@ -22,10 +22,7 @@ Profile ReadModule(Link& link, const ReadSet& what)
     return p;
 }
 
-TParity SideParity(const Values& values, char side)
-{
-    return ParityOfIndex(SideParityIndex(values, side));
-}
+TParity SideParity(const Values& values, char side) { return ParityOfIndex(SideParityIndex(values, side)); }
 
 void WriteSteps(Link& link, const std::vector<Step>& steps, const Profile& profile, char pcSide,
                 const std::function<void(const std::string&)>& done)

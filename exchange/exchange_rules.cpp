@@ -29,17 +29,13 @@ ReceivePlan PlanReceive(int pendingCode)
     case kPendingCommQuery:
     case kPendingSystemParams:
     case kPendingModbusParams:
-    case kPendingMonitoring:
-        return {BufferView::Text, true, false};
+    case kPendingMonitoring: return {BufferView::Text, true, false};
     case kPendingHartDevice:
-    case kPendingHartVariables:
-        return {BufferView::Hex, true, false};
+    case kPendingHartVariables: return {BufferView::Hex, true, false};
     case kPendingHartManual:
     case kPendingHartAddress:
-    case kPendingModbusTest:
-        return {BufferView::Hex, false, false};
-    default:
-        return {BufferView::Text, false, true};
+    case kPendingModbusTest: return {BufferView::Hex, false, false};
+    default: return {BufferView::Text, false, true};
     }
 }
 
@@ -60,34 +56,23 @@ std::string ReceiveBufferText(const ExchangeState& s, BufferView view)
 TickPlan PlanTick(int pendingCode)
 {
     switch (pendingCode) {
-    case kPendingHartDevice:
-        return {Decoder::HartDevice, true, false, true};
-    case kPendingHartVariables:
-        return {Decoder::HartVariables, true, false, true};
-    case kPendingCommQuery:
-        return {Decoder::CommQuery, true, true, false};
-    case kPendingSystemParams:
-        return {Decoder::SystemParams, false, false, false};
-    case kPendingModbusParams:
-        return {Decoder::ModbusParams, false, false, false};
-    case kPendingMonitoring:
-        return {Decoder::Monitoring, false, false, false};
-    default:
-        return {};
+    case kPendingHartDevice: return {Decoder::HartDevice, true, false, true};
+    case kPendingHartVariables: return {Decoder::HartVariables, true, false, true};
+    case kPendingCommQuery: return {Decoder::CommQuery, true, true, false};
+    case kPendingSystemParams: return {Decoder::SystemParams, false, false, false};
+    case kPendingModbusParams: return {Decoder::ModbusParams, false, false, false};
+    case kPendingMonitoring: return {Decoder::Monitoring, false, false, false};
+    default: return {};
     }
 }
 
 TimeoutPlan PlanTimeout(int timeoutKind)
 {
     switch (timeoutKind) {
-    case kTimeoutConnection:
-        return {false, "", "Connection timed out!"};
-    case kTimeoutQuery:
-        return {true, "", "Parameter Query Timeout!"};
-    case kTimeoutSet:
-        return {true, "Set timeout", "!"};
-    default:
-        return {};
+    case kTimeoutConnection: return {false, "", "Connection timed out!"};
+    case kTimeoutQuery: return {true, "", "Parameter Query Timeout!"};
+    case kTimeoutSet: return {true, "Set timeout", "!"};
+    default: return {};
     }
 }
 

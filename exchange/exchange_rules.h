@@ -17,11 +17,11 @@ inline constexpr size_t kTxFrameSize = 504;
 inline constexpr size_t kRxBytesSize = 404;
 inline constexpr size_t kRxTextMax = 255;
 
-inline constexpr int kParseTickMs = 300;           // Timer2
-inline constexpr int kReplyTimeoutMs = 3000;       // Timer3 as every sender but three sets it
+inline constexpr int kParseTickMs = 300;             // Timer2
+inline constexpr int kReplyTimeoutMs = 3000;         // Timer3 as every sender but three sets it
 inline constexpr int kReplyTimeoutInitialMs = 1000;  // Timer3 before any sender has set it
-inline constexpr int kDelayedCloseMs = 2000;       // Timer4
-inline constexpr int kReceiveHoldMs = 300;         // hold before a chunk is looked at
+inline constexpr int kDelayedCloseMs = 2000;         // Timer4
+inline constexpr int kReceiveHoldMs = 300;           // hold before a chunk is looked at
 
 // Awaited replies.
 enum PendingCodes : int {

@@ -26,10 +26,7 @@ std::string TextAt(std::string_view text, size_t pos, size_t count)
     return std::string(text.substr(pos, count));
 }
 
-int DigitAt(std::string_view text, size_t pos)
-{
-    return NumberAt(text, pos, 1);
-}
+int DigitAt(std::string_view text, size_t pos) { return NumberAt(text, pos, 1); }
 
 int NumberAt(std::string_view text, size_t pos, size_t count)
 {

@@ -25,10 +25,7 @@ inline void CheckFits(const Command& c)
                           [](char a, uint8_t b) { return static_cast<uint8_t>(a) == b; }));
 }
 
-inline std::string Text(const Command& c)
-{
-    return std::string(c.bytes.begin(), c.bytes.end());
-}
+inline std::string Text(const Command& c) { return std::string(c.bytes.begin(), c.bytes.end()); }
 
 // The integer a text stands for, when it is one.
 inline std::optional<int32_t> IntegerOf(std::string_view text)
@@ -48,9 +45,6 @@ inline std::string Digits(int32_t value, size_t width)
 }
 
 // A list index as the window passes it: -1 (no selection) to 9.
-inline int ListIndex(uint8_t byte)
-{
-    return static_cast<int>(byte % 11) - 1;
-}
+inline int ListIndex(uint8_t byte) { return static_cast<int>(byte % 11) - 1; }
 
 }  // namespace ortiva::fuzz

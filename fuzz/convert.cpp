@@ -88,8 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(!expected);
     } catch (const EInputError& e) {
         FUZZ_CHECK(expected && (*expected < lo || *expected > hi));
-        const std::string message = "field: '" + std::string(text) + "' is outside " + std::to_string(lo) + " to " +
-                                    std::to_string(hi);
+        const std::string message =
+            "field: '" + std::string(text) + "' is outside " + std::to_string(lo) + " to " + std::to_string(hi);
         FUZZ_CHECK(std::strcmp(e.what(), message.c_str()) == 0);
     }
     return 0;

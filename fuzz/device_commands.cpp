@@ -5,8 +5,8 @@
 // documented exceptions, and every frame fits TxFrame.
 // Input: one byte choosing the builder, six list bytes, then texts separated
 // by 0x00.
-#include "builders.h"
 #include "device_commands.h"
+#include "builders.h"
 #include "hex_text.h"
 
 #include <cstdlib>
@@ -21,7 +21,8 @@ bool PlainDecimal(std::string_view t)
     if (!t.empty() && t[0] == '-') {
         t.remove_prefix(1);
     }
-    const size_t digits = static_cast<size_t>(std::count_if(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; }));
+    const size_t digits =
+        static_cast<size_t>(std::count_if(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; }));
     const size_t dots = static_cast<size_t>(std::count(t.begin(), t.end(), '.'));
     return digits >= 1 && dots <= 1 && digits + dots == t.size();
 }

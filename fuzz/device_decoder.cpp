@@ -4,8 +4,8 @@
 // and what a reply cut short applies is also applied by the whole reply (no
 // field is read past the end, none changes when more of the reply arrives).
 // Input: one byte choosing where the cut falls, then the reply text.
-#include "convert.h"
 #include "device_decoder.h"
+#include "convert.h"
 #include "fuzz_check.h"
 #include "recording_sink.h"
 

@@ -32,8 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     if (general.size() <= width) {
         FUZZ_CHECK(dotted == general);
-    } else if (dotted.find('E') == std::string::npos && general.find('E') == std::string::npos &&
-               !std::isnan(single) && !std::isinf(single) && general.find('.') < width) {
+    } else if (dotted.find('E') == std::string::npos && general.find('E') == std::string::npos && !std::isnan(single) &&
+               !std::isinf(single) && general.find('.') < width) {
         FUZZ_CHECK(general.rfind(dotted, 0) == 0);
     }
 

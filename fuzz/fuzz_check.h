@@ -9,20 +9,17 @@
 #include <string>
 #include <string_view>
 
-#define FUZZ_CHECK(condition)                                                                          \
-    do {                                                                                               \
-        if (!(condition)) {                                                                            \
-            std::fprintf(stderr, "%s:%d: broken promise: %s\n", __FILE__, __LINE__, #condition);      \
-            std::abort();                                                                              \
-        }                                                                                              \
+#define FUZZ_CHECK(condition)                                                                                          \
+    do {                                                                                                               \
+        if (!(condition)) {                                                                                            \
+            std::fprintf(stderr, "%s:%d: broken promise: %s\n", __FILE__, __LINE__, #condition);                       \
+            std::abort();                                                                                              \
+        }                                                                                                              \
     } while (false)
 
 namespace ortiva::fuzz {
 
-inline std::string_view AsText(const uint8_t* data, size_t size)
-{
-    return {reinterpret_cast<const char*>(data), size};
-}
+inline std::string_view AsText(const uint8_t* data, size_t size) { return {reinterpret_cast<const char*>(data), size}; }
 
 // Splits the input into `parts` texts at the byte 0x00 (missing parts are
 // empty), so that a seed reads like the operator's fields one after another.

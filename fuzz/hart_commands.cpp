@@ -101,7 +101,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         } catch (const EConvertError&) {
             FUZZ_CHECK(!n);
         } catch (const EInputError&) {
-            FUZZ_CHECK((set && !address) || (n && (*n < -1 || *n + 1 + (set ? 10 : 9) > static_cast<int>(kTxFrameSize))));
+            FUZZ_CHECK((set && !address) ||
+                       (n && (*n < -1 || *n + 1 + (set ? 10 : 9) > static_cast<int>(kTxFrameSize))));
         }
         break;
     }
@@ -119,7 +120,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         } catch (const EConvertError&) {
             FUZZ_CHECK(typed.ok() && !n);
         } catch (const EInputError&) {
-            FUZZ_CHECK(typed.ok() && n && (*n < -1 || static_cast<size_t>(*n + 1) + typed.bytes.size() + 1 > kTxFrameSize));
+            FUZZ_CHECK(typed.ok() && n &&
+                       (*n < -1 || static_cast<size_t>(*n + 1) + typed.bytes.size() + 1 > kTxFrameSize));
         }
         break;
     }

@@ -8,9 +8,9 @@
 // found, complete reply.
 // Input: one byte for the split and the separator, then the earlier chunk and
 // the new one.
+#include "hart_decoders.h"
 #include "exchange_rules.h"
 #include "fuzz_check.h"
-#include "hart_decoders.h"
 #include "recording_sink.h"
 
 #include <cstring>

@@ -1,8 +1,8 @@
 // The operator's hex byte text (ParseHexBytes) against its stated rule, read
 // back through the hex writer; ByteToHex for any value.
 // Input: one byte choosing the limit (14 or 15), then the text.
-#include "fuzz_check.h"
 #include "hex_text.h"
+#include "fuzz_check.h"
 
 #include <algorithm>
 #include <cstring>
@@ -11,10 +11,7 @@ using namespace ortiva;
 
 namespace {
 
-bool UpperHex(char c)
-{
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
-}
+bool UpperHex(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
 
 }  // namespace
 

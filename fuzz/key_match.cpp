@@ -1,9 +1,9 @@
 // Key match: FindKey against a plain search with '?' as any character; the
 // readers never read past the reply and raise only EConvertError.
 // Input: key, 0x00, reply, then the last three bytes give a position and a count.
+#include "key_match.h"
 #include "convert.h"
 #include "fuzz_check.h"
-#include "key_match.h"
 
 using namespace ortiva;
 

@@ -2,8 +2,8 @@
 // text's low 8 bits, function 3, high bytes 0 and a CRC-16 that an independent
 // bitwise computation agrees with; EConvertError alone leaves.
 // Input: the three texts separated by 0x00.
-#include "builders.h"
 #include "modbus_test.h"
+#include "builders.h"
 
 using namespace ortiva;
 using namespace ortiva::fuzz;
@@ -39,8 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(all);
         CheckFits(c);
         FUZZ_CHECK(c.echo == Echo::Hex && c.pendingCode == 302 && c.timeoutKind == 1);
-        const std::vector<uint8_t> expected{static_cast<uint8_t>(*values[0]), kReadHoldingRegisters, 0,
-                                            static_cast<uint8_t>(*values[1]), 0, static_cast<uint8_t>(*values[2])};
+        const std::vector<uint8_t> expected{
+            static_cast<uint8_t>(*values[0]), kReadHoldingRegisters, 0, static_cast<uint8_t>(*values[1]), 0,
+            static_cast<uint8_t>(*values[2])};
         FUZZ_CHECK(c.bytes.size() == 8 && std::equal(expected.begin(), expected.end(), c.bytes.begin()));
         const uint16_t crc = Crc16(c.bytes.data(), 6);
         FUZZ_CHECK(c.bytes[6] == (crc & 0xFF) && c.bytes[7] == (crc >> 8));

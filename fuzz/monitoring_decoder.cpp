@@ -19,10 +19,7 @@ struct Expected {
     bool convertError = false;
 };
 
-bool Digit(std::string_view t, size_t at)
-{
-    return at < t.size() && t[at] >= '0' && t[at] <= '9';
-}
+bool Digit(std::string_view t, size_t at) { return at < t.size() && t[at] >= '0' && t[at] <= '9'; }
 
 Expected Reference(std::string_view t)
 {

@@ -4,8 +4,8 @@
 // leaves; every frame fits TxFrame.
 // Input: one byte choosing the builder, two list bytes, then the edit texts
 // separated by 0x00.
-#include "builders.h"
 #include "system_commands.h"
+#include "builders.h"
 
 using namespace ortiva;
 using namespace ortiva::fuzz;
@@ -46,16 +46,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     switch (data[0] % 12) {
     case 0:
-        CheckNumberField(edit, 999, [&] { return SetSlaveAddressCommand(edit); }, "QQS#ADR:", 3);
+        CheckNumberField(
+            edit, 999, [&] { return SetSlaveAddressCommand(edit); }, "QQS#ADR:", 3);
         break;
     case 1:
-        CheckNumberField(edit, 999, [&] { return SetPollingIntervalCommand(edit); }, "QQS#JTM:", 3);
+        CheckNumberField(
+            edit, 999, [&] { return SetPollingIntervalCommand(edit); }, "QQS#JTM:", 3);
         break;
     case 2:
-        CheckNumberField(edit, 99999, [&] { return SetBaseAddressACommand(edit); }, "QQS#AADR:", 5);
+        CheckNumberField(
+            edit, 99999, [&] { return SetBaseAddressACommand(edit); }, "QQS#AADR:", 5);
         break;
     case 3:
-        CheckNumberField(edit, 99999, [&] { return SetBaseAddressBCommand(edit); }, "QQS#BADR:", 5);
+        CheckNumberField(
+            edit, 99999, [&] { return SetBaseAddressBCommand(edit); }, "QQS#BADR:", 5);
         break;
     case 4: {
         const std::optional<int32_t> serial = IntegerOf(edits[0]);
@@ -82,15 +86,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(c.delayedClose);
         break;
     }
-    case 7:
-        FUZZ_CHECK(Text(SetModeCommand(a)) == "QQS#MD:" + digit(a) + "#");
-        break;
-    case 8:
-        FUZZ_CHECK(Text(SetReturnTimeACommand(a)) == "QQS#XY1:" + digit(a) + "#");
-        break;
-    case 9:
-        FUZZ_CHECK(Text(SetReturnTimeBCommand(a)) == "QQS#XY2:" + digit(a) + "#");
-        break;
+    case 7: FUZZ_CHECK(Text(SetModeCommand(a)) == "QQS#MD:" + digit(a) + "#"); break;
+    case 8: FUZZ_CHECK(Text(SetReturnTimeACommand(a)) == "QQS#XY1:" + digit(a) + "#"); break;
+    case 9: FUZZ_CHECK(Text(SetReturnTimeBCommand(a)) == "QQS#XY2:" + digit(a) + "#"); break;
     default:
         for (const Command& c : {ParameterInitializationCommand(), Label8Command(), Label51Command(),
                                  CommunicationQueryCommand(), SystemParametersQueryCommand()}) {

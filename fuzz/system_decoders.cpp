@@ -3,10 +3,10 @@
 // the fields whose keys are there, in the table's order, with the stated
 // widths, and leaves by EConvertError only, after the fields before it.
 // Input: the reply text.
+#include "system_decoders.h"
 #include "convert.h"
 #include "fuzz_check.h"
 #include "recording_sink.h"
-#include "system_decoders.h"
 
 #include <vector>
 

@@ -67,8 +67,8 @@ void DecodeHartIdentityReply(std::span<const uint8_t> chunk, HartIdentity& ident
     out.SetText("Edit31", std::to_string(identity.RequiredPreambles));
     out.SetIndex("ComboBox27", identity.PollAddress);
     identity.DeviceId = {r[kIdDeviceId], r[kIdDeviceId + 1], r[kIdDeviceId + 2]};
-    const uint32_t serial = (uint32_t(identity.DeviceId[0]) << 16) | (uint32_t(identity.DeviceId[1]) << 8) |
-                            uint32_t(identity.DeviceId[2]);
+    const uint32_t serial =
+        (uint32_t(identity.DeviceId[0]) << 16) | (uint32_t(identity.DeviceId[1]) << 8) | uint32_t(identity.DeviceId[2]);
     out.SetText("Edit32", std::to_string(serial));
 }
 

@@ -42,10 +42,7 @@ bool IsBlank(std::string_view text)
 
 }  // namespace
 
-uint8_t HartMasterBit(int commandModeIndex)
-{
-    return commandModeIndex == 0 ? 0x80 : 0x00;
-}
+uint8_t HartMasterBit(int commandModeIndex) { return commandModeIndex == 0 ? 0x80 : 0x00; }
 
 uint8_t HartChecksum(std::span<const uint8_t> bytes)
 {
@@ -57,7 +54,8 @@ uint8_t HartChecksum(std::span<const uint8_t> bytes)
 int HartPreambleCount(std::string_view edit9Text, size_t bytesAfterPreambles)
 {
     // N+1 preambles and the rest of the frame must fit TxFrame.
-    const int most = bytesAfterPreambles >= kTxFrameSize ? -2 : static_cast<int>(kTxFrameSize - bytesAfterPreambles) - 1;
+    const int most =
+        bytesAfterPreambles >= kTxFrameSize ? -2 : static_cast<int>(kTxFrameSize - bytesAfterPreambles) - 1;
     return StrToIntInRange(edit9Text, -1, most, "Preamble length");
 }
 
@@ -74,8 +72,7 @@ int HartAddressFromList(const HartAddressChoice& choice, int maxAddress, std::st
     throw EInputError(m);
 }
 
-std::vector<uint8_t> HartShortFrame(int preambles, uint8_t address, uint8_t command,
-                                    std::span<const uint8_t> data)
+std::vector<uint8_t> HartShortFrame(int preambles, uint8_t address, uint8_t command, std::span<const uint8_t> data)
 {
     std::vector<uint8_t> body{kHartShortDelimiter, address, command, static_cast<uint8_t>(data.size())};
     body.insert(body.end(), data.begin(), data.end());
@@ -85,8 +82,8 @@ std::vector<uint8_t> HartShortFrame(int preambles, uint8_t address, uint8_t comm
     return frame;
 }
 
-std::vector<uint8_t> HartLongFrame(int preambles, uint8_t masterBit, const HartIdentity& identity,
-                                   uint8_t command, std::span<const uint8_t> data)
+std::vector<uint8_t> HartLongFrame(int preambles, uint8_t masterBit, const HartIdentity& identity, uint8_t command,
+                                   std::span<const uint8_t> data)
 {
     std::vector<uint8_t> body{kHartLongDelimiter,
                               static_cast<uint8_t>(masterBit | (identity.ManufacturerId & 0x3F)),
@@ -108,8 +105,8 @@ Command HartDeviceQueryCommand(HartIdentity& identity, std::string_view edit9Tex
 {
     const int n = HartPreambleCount(edit9Text, kShortOverhead);
     const int address = HartAddressFromList(comboBox30, kHartPollAddressMax, "HART address");
-    auto frame = HartShortFrame(n, static_cast<uint8_t>(HartMasterBit(commandModeIndex) + address),
-                                kHartCommandIdentity, {});
+    auto frame =
+        HartShortFrame(n, static_cast<uint8_t>(HartMasterBit(commandModeIndex) + address), kHartCommandIdentity, {});
     identity.PollAddress = static_cast<uint8_t>(address);
     return HartCommand(std::move(frame), kPendingHartDevice, ReplyTimer::KeepInterval);
 }

@@ -27,10 +27,10 @@ namespace ortiva {
 
 // The instrument last identified by a command 0 reply. All zero at start.
 struct HartIdentity {
-    uint8_t PollAddress = 0;        // address the last device query went to
+    uint8_t PollAddress = 0;  // address the last device query went to
     uint8_t ManufacturerId = 0;
     uint8_t DeviceType = 0;
-    uint8_t RequiredPreambles = 0;  // shown only, never used to build frames
+    uint8_t RequiredPreambles = 0;      // shown only, never used to build frames
     std::array<uint8_t, 3> DeviceId{};  // most significant first
 };
 
@@ -69,10 +69,9 @@ struct HartAddressChoice {
 int HartAddressFromList(const HartAddressChoice& choice, int maxAddress, std::string_view what);
 
 // Frames without the send-sequence details (preamble count N, -1 for none).
-std::vector<uint8_t> HartShortFrame(int preambles, uint8_t address, uint8_t command,
-                                    std::span<const uint8_t> data);
-std::vector<uint8_t> HartLongFrame(int preambles, uint8_t masterBit, const HartIdentity& identity,
-                                   uint8_t command, std::span<const uint8_t> data);
+std::vector<uint8_t> HartShortFrame(int preambles, uint8_t address, uint8_t command, std::span<const uint8_t> data);
+std::vector<uint8_t> HartLongFrame(int preambles, uint8_t masterBit, const HartIdentity& identity, uint8_t command,
+                                   std::span<const uint8_t> data);
 
 // Button7 "HART Device Parameter Query": short frame, command 0, to the
 // address of ComboBox30. Sets identity.PollAddress once the frame is built.

@@ -122,8 +122,7 @@ std::vector<std::string> HartUnitItems(int slot)
         items[12] = "℃";
         items[13] = "℉   ";
         break;
-    default:
-        break;
+    default: break;
     }
     return items;
 }

@@ -7,8 +7,8 @@
 
 namespace ortiva {
 
-inline constexpr int kHartUnitCount = 76;        // codes in the table
-inline constexpr int kHartUnitOtherIndex = 76;   // "other": every code not in the table
+inline constexpr int kHartUnitCount = 76;       // codes in the table
+inline constexpr int kHartUnitOtherIndex = 76;  // "other": every code not in the table
 
 // The list index for a HART unit code: its table index, or 76 ("other").
 int HartUnitIndex(int unitCode);

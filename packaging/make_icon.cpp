@@ -15,10 +15,7 @@
 
 namespace {
 
-bool Blank(QRgb pixel)
-{
-    return qRed(pixel) > 235 && qGreen(pixel) > 235 && qBlue(pixel) > 235;
-}
+bool Blank(QRgb pixel) { return qRed(pixel) > 235 && qGreen(pixel) > 235 && qBlue(pixel) > 235; }
 
 // The logo's leftmost drawing (the columns up to the first blank column after
 // it, and the rows it covers), on a white square with a small margin.
@@ -71,8 +68,8 @@ int main(int argc, char* argv[])
         return 1;
     }
     const QByteArray data = file.readAll();
-    const QImage logo = ortiva::ImageFromPicture(ortiva::DecodeJpeg(
-        {reinterpret_cast<const uint8_t*>(data.constData()), static_cast<size_t>(data.size())}));
+    const QImage logo = ortiva::ImageFromPicture(
+        ortiva::DecodeJpeg({reinterpret_cast<const uint8_t*>(data.constData()), static_cast<size_t>(data.size())}));
     if (logo.isNull()) {
         std::fprintf(stderr, "%s: %s is not a picture the window could show\n", argv[0], argv[1]);
         return 1;

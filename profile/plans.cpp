@@ -45,11 +45,11 @@ std::vector<ReadStep> ReadPlan(const ReadSet& what)
     using Q = ReadStep::Query;
     std::vector<ReadStep> plan;
     if (what.header)
-        plan.push_back({Q::Firmware, 0, false, "the communication query", "Module: firmware",
-                        CommunicationQueryCommand()});
+        plan.push_back(
+            {Q::Firmware, 0, false, "the communication query", "Module: firmware", CommunicationQueryCommand()});
     if (what.system)
-        plan.push_back({Q::System, 0, false, "the system parameter query", "System: parameters",
-                        SystemParametersQueryCommand()});
+        plan.push_back(
+            {Q::System, 0, false, "the system parameter query", "System: parameters", SystemParametersQueryCommand()});
     std::vector<int> devices = what.devices;
     if (what.coefficients && devices.empty()) devices.push_back(0);
     for (size_t i = 0; i < devices.size(); ++i) {
@@ -73,7 +73,8 @@ std::string ReplyText(const std::vector<uint8_t>& reply)
 std::string FirmwareOfReply(const std::vector<uint8_t>& reply)
 {
     const std::string text = ReplyText(reply);
-    if (!DecodeCommunicationQuery(text)) throw Failure(kExitNoReply, "the reply to the communication query has no \"QV:\"");
+    if (!DecodeCommunicationQuery(text))
+        throw Failure(kExitNoReply, "the reply to the communication query has no \"QV:\"");
     const size_t p = text.find("QV:") + 3;
     std::string firmware = text.substr(p, text.find('#', p) - p);
     std::erase_if(firmware, [](char c) { return c < 0x20 || c > 0x7E; });
@@ -85,9 +86,7 @@ void TakeReply(const ReadStep& step, const std::vector<uint8_t>& reply, Profile&
     using Q = ReadStep::Query;
     Values& values = profile.values;
     switch (step.query) {
-    case Q::Firmware:
-        profile.header.firmware = FirmwareOfReply(reply);
-        return;
+    case Q::Firmware: profile.header.firmware = FirmwareOfReply(reply); return;
     case Q::System:
         DecodeGroup(ReplyText(reply), step.what, Group::System, 0, values,
                     [](const std::string& t, FieldSink& s) { DecodeSystemParameters(t, s); });

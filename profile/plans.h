@@ -14,7 +14,6 @@
 
 namespace ortiva::profile {
 
-
 // The groups a read takes.
 struct ReadSet {
     bool header = true;

@@ -195,7 +195,8 @@ void ProfileSink::SetIndex(std::string_view control, int index)
     if (d == nullptr) return;
     const std::string key = FlatKey(*d, at);
     if (index < 0 || static_cast<size_t>(index) >= d->items.size()) {
-        errors_.push_back(key + ": the module reported item " + std::to_string(index) + ", which the list does not have");
+        errors_.push_back(key + ": the module reported item " + std::to_string(index) +
+                          ", which the list does not have");
         return;
     }
     out_[key] = d->items[static_cast<size_t>(index)];
@@ -255,9 +256,12 @@ std::string Shown(std::string_view text, size_t limit)
             break;
         }
         const auto u = static_cast<unsigned char>(c);
-        if (c == '\n') out += "\\n";
-        else if (c == '\t') out += "\\t";
-        else if (c == '\r') out += "\\r";
+        if (c == '\n')
+            out += "\\n";
+        else if (c == '\t')
+            out += "\\t";
+        else if (c == '\r')
+            out += "\\r";
         else if (u < 0x20 || u == 0x7F) {
             char code[8];
             std::snprintf(code, sizeof code, "\\u%04X", unsigned{u});
@@ -284,7 +288,7 @@ std::string HexBytesProblem(std::string_view text)
         if (end == std::string_view::npos) end = text.size();
         const std::string_view pair = text.substr(start, end - start);
         if (pair.empty())
-            return start == 0 ? "a blank before the first byte"
+            return start == 0           ? "a blank before the first byte"
                    : end == text.size() ? "a blank after the last byte"
                                         : "two blanks in a row; bytes are separated by single blanks";
         for (const char c : pair) {
@@ -332,7 +336,8 @@ std::string TextOf(const KeyDef& d, const std::string& key, const Json& v)
         if (!v.is_number()) throw Failure(kExitUsage, key + ": a whole number is expected");
         if (v.is_number_float()) {
             const double x = v.get<double>();
-            if (x != std::floor(x) || std::fabs(x) > 1e9) throw Failure(kExitUsage, key + ": a whole number is expected");
+            if (x != std::floor(x) || std::fabs(x) > 1e9)
+                throw Failure(kExitUsage, key + ": a whole number is expected");
             return static_cast<int>(x);
         }
         if (v.is_number_unsigned() ? v.get<uint64_t>() > 1000000000u : std::llabs(v.get<int64_t>()) > 1000000000)
@@ -349,7 +354,7 @@ std::string TextOf(const KeyDef& d, const std::string& key, const Json& v)
         const int x = integer();
         if (x < d.lo || x > d.hi)
             throw Failure(kExitUsage, key + ": " + std::to_string(x) + " is outside " + std::to_string(d.lo) + " to " +
-                               std::to_string(d.hi));
+                                          std::to_string(d.hi));
         return std::to_string(x);
     }
     case Kind::Flag:
@@ -417,7 +422,8 @@ void ReadGroup(const Json& o, Group g, int index, const std::string& where, Valu
         const std::string key = FlatKey(d, index);
         if (!custom) {
             if (o.contains(d.name))
-                throw Failure(kExitUsage, key + ": only a device of meter type \"" + std::string(kCustomMeter) + "\" has it");
+                throw Failure(kExitUsage,
+                              key + ": only a device of meter type \"" + std::string(kCustomMeter) + "\" has it");
             continue;
         }
         if (!o.contains(d.name)) throw Failure(kExitUsage, key + ": missing");
@@ -499,14 +505,15 @@ Json ToJson(const Profile& p)
 
 Profile FromJson(const Json& root)
 {
-    static const std::vector<std::string> kTop = {"format_version", "header", "system", "coefficients", "devices",
-                                                  "monitoring"};
+    static const std::vector<std::string> kTop = {"format_version", "header",  "system",
+                                                  "coefficients",   "devices", "monitoring"};
     if (!root.is_object()) throw Failure(kExitUsage, "not a profile: the file holds no JSON object");
     if (!root.contains("format_version")) throw Failure(kExitUsage, "format_version: missing");
     const Json& version = root.at("format_version");
     if (!version.is_number() || version.get<double>() != kProfileFormatVersion)
         throw Failure(kExitUsage, "format_version: " + (version.is_number() ? NumberText(version) : "not a number") +
-                           " is not " + std::to_string(kProfileFormatVersion) + ", the version this tool reads");
+                                      " is not " + std::to_string(kProfileFormatVersion) +
+                                      ", the version this tool reads");
     for (auto it = root.begin(); it != root.end(); ++it)
         if (std::find(kTop.begin(), kTop.end(), it.key()) == kTop.end())
             throw Failure(kExitUsage, Shown(it.key()) + ": unknown key");
@@ -534,8 +541,8 @@ Profile FromJson(const Json& root)
         const Json& v = root.at(GroupName(g));
         const int count = GroupCount(g);
         if (!v.is_array() || v.size() != static_cast<size_t>(count))
-            throw Failure(kExitUsage, std::string(GroupName(g)) + ": a list of " + std::to_string(count) +
-                               " records is expected");
+            throw Failure(kExitUsage,
+                          std::string(GroupName(g)) + ": a list of " + std::to_string(count) + " records is expected");
         for (int i = 0; i < count; ++i) {
             const int index = i + FirstIndex(g);
             const std::string where = std::string(GroupName(g)) + "[" + std::to_string(index) + "]";
@@ -622,11 +629,10 @@ std::vector<Step> RestoreSteps(const Profile& profile, char pcSide)
                                       text(Group::Device, d, "buffer_clear_time"));
         });
         add.Add(at + "output formats", [&] {
-            return OutputFormatsCommand(d, {idx(Group::Device, d, "current_format"),
-                                            idx(Group::Device, d, "variable1_format"),
-                                            idx(Group::Device, d, "variable2_format"),
-                                            idx(Group::Device, d, "variable3_format"),
-                                            idx(Group::Device, d, "variable4_format")});
+            return OutputFormatsCommand(
+                d, {idx(Group::Device, d, "current_format"), idx(Group::Device, d, "variable1_format"),
+                    idx(Group::Device, d, "variable2_format"), idx(Group::Device, d, "variable3_format"),
+                    idx(Group::Device, d, "variable4_format")});
         });
         if (!IsCustomMeter(v, d)) continue;
         for (int k = 1; k <= 2; ++k) {
@@ -636,10 +642,7 @@ std::vector<Step> RestoreSteps(const Profile& profile, char pcSide)
             const std::string bytes = text(Group::Custom, d, command.c_str());
             if (bytes.empty()) continue;  // no bytes: the builder has no frame for it
             const std::string step = std::string(at).append("read meter command ").append(n);
-            add.Add(step, [&] {
-                return Checked(ReadMeterCommand(d, k, idx(Group::Custom, d, open.c_str()),
-                                                bytes));
-            });
+            add.Add(step, [&] { return Checked(ReadMeterCommand(d, k, idx(Group::Custom, d, open.c_str()), bytes)); });
         }
         add.Add(at + "custom parsing format", [&] {
             std::array<ParsingRow, 4> rows;
@@ -682,9 +685,8 @@ std::vector<Step> RestoreSteps(const Profile& profile, char pcSide)
             [&] { return SetBaseAddressACommand(text(S, 0, "rs232_rs485a_base_address")); });
     add.Add("system rs485b_base_address", [&] { return SetBaseAddressBCommand(text(S, 0, "rs485b_base_address")); });
     auto sideA = [&] {
-        add.Add("system RS232/RS485A serial parameters", [&] {
-            return SetSerialACommand(idx(S, 0, "rs232_rs485a_baud"), idx(S, 0, "rs232_rs485a_parity"));
-        });
+        add.Add("system RS232/RS485A serial parameters",
+                [&] { return SetSerialACommand(idx(S, 0, "rs232_rs485a_baud"), idx(S, 0, "rs232_rs485a_parity")); });
     };
     auto sideB = [&] {
         add.Add("system RS485B serial parameters",

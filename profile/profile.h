@@ -147,7 +147,7 @@ namespace ortiva::profile {
 // has them is judged with the whole profile), the value must fit its kind.
 // Its implicit moves are noexcept: those of std::string and of the JSON
 // library's value, which clang-tidy cannot prove from the library's code.
-struct Assignment {  // NOLINT(bugprone-exception-escape)
+struct Assignment {     // NOLINT(bugprone-exception-escape)
     std::string key;    // flat key
     std::string group;  // "system", "devices", ...
     int index = -1;     // record index for devices and monitoring, -1 otherwise

@@ -10,7 +10,6 @@
 
 namespace ortiva {
 
-
 // Writes `bytes` to a new file beside `path`, checking every write and the
 // close, flushes it to the disk, renames it over `path` and flushes the
 // folder. On any failure before the rename the new file is removed, whatever

@@ -56,8 +56,8 @@ inline constexpr uint32_t kPurgeRxAbort = 0x0002;
 inline constexpr uint32_t kPurgeTxClear = 0x0004;
 inline constexpr uint32_t kPurgeRxClear = 0x0008;
 inline constexpr uint32_t kPurgeAll = kPurgeTxAbort | kPurgeRxAbort | kPurgeTxClear | kPurgeRxClear;  // 15
-inline constexpr uint32_t kPurgeInput = kPurgeRxAbort | kPurgeRxClear;                              // 10
-inline constexpr uint32_t kPurgeOutput = kPurgeTxAbort | kPurgeTxClear;                             // 5
+inline constexpr uint32_t kPurgeInput = kPurgeRxAbort | kPurgeRxClear;                                // 10
+inline constexpr uint32_t kPurgeOutput = kPurgeTxAbort | kPurgeTxClear;                               // 5
 
 // The device's queue sizes, each way.
 inline constexpr uint32_t kQueueSize = 4096;

@@ -60,9 +60,8 @@ CommNoticeQueue::~CommNoticeQueue()
 CommNotice* CommNoticeQueue::MakeChunk(const uint8_t* bytes, uint16_t count)
 {
     SpareBlock* spare = FSpareBlocks.load(std::memory_order_acquire);
-    while (spare != nullptr &&
-           !FSpareBlocks.compare_exchange_weak(spare, spare->Next, std::memory_order_acquire, std::memory_order_acquire)) {
-    }
+    while (spare != nullptr && !FSpareBlocks.compare_exchange_weak(spare, spare->Next, std::memory_order_acquire,
+                                                                   std::memory_order_acquire)) {}
     void* block = spare;
     if (spare != nullptr) {
         FSpareCount.fetch_sub(1, std::memory_order_relaxed);
@@ -85,8 +84,7 @@ void CommNoticeQueue::Release(CommNotice* notice)
     auto* spare = reinterpret_cast<SpareBlock*>(static_cast<void*>(notice));
     spare->Next = FSpareBlocks.load(std::memory_order_relaxed);
     while (!FSpareBlocks.compare_exchange_weak(spare->Next, spare, std::memory_order_release,
-                                               std::memory_order_relaxed)) {
-    }
+                                               std::memory_order_relaxed)) {}
     FSpareCount.fetch_add(1, std::memory_order_relaxed);
 }
 
@@ -106,7 +104,9 @@ void CommNoticeQueue::Wake()
     }
     // Taken and let go before notifying: an owner about to wait either sees
     // the notice pushed before this, or is already waiting when notified.
-    { const std::lock_guard<std::mutex> lock(FWaitLock); }
+    {
+        const std::lock_guard<std::mutex> lock(FWaitLock);
+    }
     FWaitCondition.notify_all();
 }
 

@@ -34,8 +34,7 @@ inline constexpr size_t kReadChunkSize = 2048;
 class CommNotice final {
 public:
     // Nullptr when memory is short.
-    static CommNotice* Make(TCommNotice notice, uint32_t param, const uint8_t* bytes = nullptr,
-                            uint16_t count = 0);
+    static CommNotice* Make(TCommNotice notice, uint32_t param, const uint8_t* bytes = nullptr, uint16_t count = 0);
     // A received chunk in a block of kChunkBlockSize bytes.
     static CommNotice* MakeChunkIn(void* block, const uint8_t* bytes, uint16_t count);
     static void Free(CommNotice* notice);
@@ -106,10 +105,7 @@ public:
     bool WaitForNotices(std::chrono::milliseconds timeout);
 
 private:
-    bool Waiting() const
-    {
-        return FFirst != nullptr || FIncoming.load(std::memory_order_acquire) != nullptr;
-    }
+    bool Waiting() const { return FFirst != nullptr || FIncoming.load(std::memory_order_acquire) != nullptr; }
 
     CommNotifier* const FNotifier;
     // Pushed by the worker threads, newest first.

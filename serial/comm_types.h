@@ -29,8 +29,10 @@ public:
     // dynamic type check probes memory through a pipe, which it cannot make
     // then, and would take the new object for a broken one; it is left out
     // here, where the object is being built and its type is certain.
-    __attribute__((no_sanitize("vptr")))
-    ECommsError(const std::string& text, int systemError = 0) : std::runtime_error(text), FSystemError(systemError) {}
+    __attribute__((no_sanitize("vptr"))) ECommsError(const std::string& text, int systemError = 0)
+        : std::runtime_error(text), FSystemError(systemError)
+    {
+    }
     // The system error of the failed step; 0 when no system call failed.
     int SystemError() const { return FSystemError; }
 

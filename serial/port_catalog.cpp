@@ -169,10 +169,9 @@ bool IsComName(const std::string& name)
 std::string ReasonOf(int systemError)
 {
     char* text = nullptr;
-    const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                         FORMAT_MESSAGE_IGNORE_INSERTS,
-                                     nullptr, static_cast<DWORD>(systemError), 0, reinterpret_cast<char*>(&text), 0,
-                                     nullptr);
+    const DWORD n =
+        ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, static_cast<DWORD>(systemError), 0, reinterpret_cast<char*>(&text), 0, nullptr);
     std::string reason = n && text ? std::string(text, n) : "error " + std::to_string(systemError);
     if (text) ::LocalFree(text);
     while (!reason.empty() && std::isspace(static_cast<unsigned char>(reason.back()))) reason.pop_back();
@@ -187,7 +186,8 @@ std::vector<PortRecord> PresentPorts()
     std::vector<PortRecord> records;
     // The devices that offer the COM port interface: what the device manager
     // lists under "Ports (COM & LPT)", USB adapters included.
-    static const GUID kComPortInterface = {0x86E0D1E0, 0x8089, 0x11D0, {0x9C, 0xE4, 0x08, 0x00, 0x3E, 0x30, 0x1F, 0x73}};
+    static const GUID kComPortInterface = {
+        0x86E0D1E0, 0x8089, 0x11D0, {0x9C, 0xE4, 0x08, 0x00, 0x3E, 0x30, 0x1F, 0x73}};
     HDEVINFO set = ::SetupDiGetClassDevsW(&kComPortInterface, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     if (set != INVALID_HANDLE_VALUE) {
         SP_DEVINFO_DATA device{};
@@ -262,8 +262,8 @@ std::string OpenFailureAdvice(const std::string& path, int systemError, const st
         break;
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
-        what = "This port does not exist on this computer. Is the adapter plugged in?\n" +
-               PresentPortLines(present, path);
+        what =
+            "This port does not exist on this computer. Is the adapter plugged in?\n" + PresentPortLines(present, path);
         break;
     case ERROR_GEN_FAILURE:
     case ERROR_DEVICE_NOT_CONNECTED:
@@ -272,11 +272,8 @@ std::string OpenFailureAdvice(const std::string& path, int systemError, const st
         what = "No serial device answers behind this name.\n" + PresentPortLines(present, path);
         break;
     case ERROR_INVALID_FUNCTION:
-    case ERROR_NOT_SUPPORTED:
-        what = "This is not a serial port.";
-        break;
-    default:
-        break;
+    case ERROR_NOT_SUPPORTED: what = "This is not a serial port."; break;
+    default: break;
     }
     if (!what.empty()) advice += "\n" + what;
     return advice;
@@ -302,8 +299,7 @@ std::string UserName()
     std::vector<char> buffer(16384);
     passwd entry{};
     passwd* found = nullptr;
-    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found)
-        return found->pw_name;
+    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found) return found->pw_name;
     return std::to_string(::geteuid());
 }
 
@@ -463,9 +459,8 @@ std::vector<std::string> PortHolders(const std::string& path)
         for (const auto& fd : std::filesystem::directory_iterator(process.path() / "fd", fdError)) {
             struct stat held {};
             if (::stat(fd.path().c_str(), &held) != 0) continue;
-            const bool same = S_ISCHR(target.st_mode)
-                                  ? S_ISCHR(held.st_mode) && held.st_rdev == target.st_rdev
-                                  : held.st_dev == target.st_dev && held.st_ino == target.st_ino;
+            const bool same = S_ISCHR(target.st_mode) ? S_ISCHR(held.st_mode) && held.st_rdev == target.st_rdev
+                                                      : held.st_dev == target.st_dev && held.st_ino == target.st_ino;
             if (same) {
                 pids.insert(std::stoi(name));
                 break;
@@ -495,9 +490,7 @@ std::string OpenFailureAdvice(const std::string& path, int systemError, const st
     std::string what;
     switch (systemError) {
     case EACCES:
-    case EPERM:
-        what = PermissionAdvice(path);
-        break;
+    case EPERM: what = PermissionAdvice(path); break;
     case EBUSY:
     case EWOULDBLOCK: {
         const std::vector<std::string> holders = PortHolders(path);
@@ -512,19 +505,14 @@ std::string OpenFailureAdvice(const std::string& path, int systemError, const st
         break;
     }
     case ENOENT:
-        what = "This port does not exist on this computer. Is the adapter plugged in?\n" +
-               PresentPortLines(present, path);
+        what =
+            "This port does not exist on this computer. Is the adapter plugged in?\n" + PresentPortLines(present, path);
         break;
     case ENXIO:
     case ENODEV:
-    case EIO:
-        what = "No serial device answers behind this name.\n" + PresentPortLines(present, path);
-        break;
-    case ENOTTY:
-        what = "This is not a serial port.";
-        break;
-    default:
-        break;
+    case EIO: what = "No serial device answers behind this name.\n" + PresentPortLines(present, path); break;
+    case ENOTTY: what = "This is not a serial port."; break;
+    default: break;
     }
     if (!what.empty()) advice += "\n" + what;
     return advice;

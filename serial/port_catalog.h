@@ -16,7 +16,7 @@ struct PortRecord {
     std::string description;   // e.g. "FT232R USB UART"
     std::string manufacturer;  // e.g. "FTDI"
     std::string serialNumber;
-    std::string byIdPath;      // its stable name under /dev/serial/by-id, if udev made one
+    std::string byIdPath;  // its stable name under /dev/serial/by-id, if udev made one
 };
 
 // An entry of a port list: the text to open, and what tells the ports apart.

@@ -4,8 +4,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <pthread.h>
+#include <sys/eventfd.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -24,8 +24,7 @@ namespace ortiva {
 void SignalCloseEvent(int closeEvent)
 {
     const uint64_t one = 1;
-    while (::write(closeEvent, &one, sizeof one) < 0 && errno == EINTR) {
-    }
+    while (::write(closeEvent, &one, sizeof one) < 0 && errno == EINTR) {}
 }
 
 }  // namespace ortiva
@@ -78,10 +77,7 @@ TCommThread::TCommThread(const char* name, int device, int closeEvent, CommNotic
 {
 }
 
-TCommThread::~TCommThread()
-{
-    WaitFor();
-}
+TCommThread::~TCommThread() { WaitFor(); }
 
 void TCommThread::Create()
 {
@@ -124,10 +120,7 @@ bool TCommThread::CloseSignalled() const
     return ::poll(&closeEvent, 1, 0) != 0;
 }
 
-void TCommThread::PostHangup() const
-{
-    FNotifyWindow->Post(NoticeRequestHangup);
-}
+void TCommThread::PostHangup() const { FNotifyWindow->Post(NoticeRequestHangup); }
 
 // ---------------------------------------------------------------- receive
 
@@ -136,10 +129,7 @@ TReadThread::TReadThread(int device, int closeEvent, CommNoticeQueue* notifyWind
 {
 }
 
-TReadThread::~TReadThread()
-{
-    WaitFor();
-}
+TReadThread::~TReadThread() { WaitFor(); }
 
 // Waits without time limit until the first byte of a chunk arrives, then goes
 // on reading until the line has been silent for the read interval, the total
@@ -319,10 +309,7 @@ TWriteThread::TWriteThread(int device, int closeEvent, CommNoticeQueue* notifyWi
 {
 }
 
-TWriteThread::~TWriteThread()
-{
-    WaitFor();
-}
+TWriteThread::~TWriteThread() { WaitFor(); }
 
 // Takes requests one at a time and writes each completely. Tells the
 // user-interface thread once when it starts with an empty queue, and after
@@ -451,10 +438,8 @@ public:
             FDevice = opened.Fd;
             FRs485Active = false;
             return LineOpenStatus::Opened;
-        case DeviceOpenStatus::NotATerminal:
-            return LineOpenStatus::NotACommDevice;
-        case DeviceOpenStatus::CannotOpen:
-            break;
+        case DeviceOpenStatus::NotATerminal: return LineOpenStatus::NotACommDevice;
+        case DeviceOpenStatus::CannotOpen: break;
         }
         return LineOpenStatus::CannotOpen;
     }
@@ -629,7 +614,4 @@ private:
 
 }  // namespace
 
-std::unique_ptr<CommLine> ortiva::MakeCommLine()
-{
-    return std::make_unique<PosixCommLine>();
-}
+std::unique_ptr<CommLine> ortiva::MakeCommLine() { return std::make_unique<PosixCommLine>(); }

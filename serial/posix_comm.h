@@ -90,7 +90,8 @@ private:
 
 class TReadThread final : public TCommThread {
 public:
-    TReadThread(int device, int closeEvent, ortiva::CommNoticeQueue* notifyWindow, const ortiva::ReadTimeouts* timeouts);
+    TReadThread(int device, int closeEvent, ortiva::CommNoticeQueue* notifyWindow,
+                const ortiva::ReadTimeouts* timeouts);
     ~TReadThread() override;
 
 protected:

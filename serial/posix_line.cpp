@@ -56,15 +56,9 @@ DeviceOpenResult OpenDevice(const std::string& path)
     return {fd, DeviceOpenStatus::Opened};
 }
 
-void DiscardInput(int fd)
-{
-    ::ioctl(fd, TCFLSH, TCIFLUSH);
-}
+void DiscardInput(int fd) { ::ioctl(fd, TCFLSH, TCIFLUSH); }
 
-void DiscardOutput(int fd)
-{
-    ::ioctl(fd, TCFLSH, TCOFLUSH);
-}
+void DiscardOutput(int fd) { ::ioctl(fd, TCFLSH, TCOFLUSH); }
 
 namespace {
 
@@ -74,14 +68,12 @@ struct StandardRate {
 };
 
 constexpr StandardRate kStandardRates[] = {
-    {50, B50},           {75, B75},           {110, B110},         {134, B134},
-    {150, B150},         {200, B200},         {300, B300},         {600, B600},
-    {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
-    {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
-    {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
-    {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
-    {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
-    {3500000, B3500000}, {4000000, B4000000},
+    {50, B50},           {75, B75},           {110, B110},         {134, B134},         {150, B150},
+    {200, B200},         {300, B300},         {600, B600},         {1200, B1200},       {1800, B1800},
+    {2400, B2400},       {4800, B4800},       {9600, B9600},       {19200, B19200},     {38400, B38400},
+    {57600, B57600},     {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+    {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000}, {1500000, B1500000},
+    {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000}, {3500000, B3500000}, {4000000, B4000000},
 };
 
 void SetBaudRate(struct termios2& line, uint32_t rate)
@@ -102,10 +94,7 @@ void SetBaudRate(struct termios2& line, uint32_t rate)
     line.c_ospeed = rate;
 }
 
-void SetModemLine(int fd, int line, bool on)
-{
-    ::ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line);
-}
+void SetModemLine(int fd, int line, bool on) { ::ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line); }
 
 void SetRtsOnSend(int fd, bool on, bool& rs485Active)
 {
@@ -132,8 +121,8 @@ void ApplyLineSettings(int fd, const LineSettings& s, bool& rs485Active)
 {
     struct termios2 line {};
     if (::ioctl(fd, TCGETS2, &line) == 0) {
-        line.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IUCLC | IXON | IXANY |
-                          IXOFF | INPCK | IGNPAR | IMAXBEL);
+        line.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IUCLC | IXON | IXANY | IXOFF |
+                          INPCK | IGNPAR | IMAXBEL);
         line.c_oflag &= ~OPOST;
         line.c_lflag &= ~(ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN | XCASE);
         line.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);

@@ -39,7 +39,6 @@ void ReleaseDevice(int fd, bool rs485Active);
 void DiscardInput(int fd);
 void DiscardOutput(int fd);
 
-
 // Writes the settings to the line: raw termios (no echo, no line editing, no
 // output processing, receiver on, modem status ignored), baud rate (rates
 // outside the standard table through a custom divisor where the driver takes

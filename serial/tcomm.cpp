@@ -6,10 +6,7 @@ TComm::TComm() : FNotices(nullptr) {}
 
 TComm::TComm(CommNotifier* notifier) : FNotices(notifier) {}
 
-TComm::~TComm()
-{
-    ClosePort();
-}
+TComm::~TComm() { ClosePort(); }
 
 void TComm::OpenPort()
 {
@@ -19,12 +16,9 @@ void TComm::OpenPort()
     std::unique_ptr<CommLine> line = MakeCommLine();
     int error = 0;
     switch (line->OpenDevice(FCommName, error)) {
-    case LineOpenStatus::Opened:
-        break;
-    case LineOpenStatus::CannotOpen:
-        throw ECommsError("Error opening serial port", error);
-    case LineOpenStatus::NotACommDevice:
-        throw ECommsError("File handle is not a comm handle ", error);
+    case LineOpenStatus::Opened: break;
+    case LineOpenStatus::CannotOpen: throw ECommsError("Error opening serial port", error);
+    case LineOpenStatus::NotACommDevice: throw ECommsError("File handle is not a comm handle ", error);
     }
     if (!line->SetupQueues(kQueueSize, kQueueSize, error)) {
         line->CloseDevice();
@@ -102,10 +96,7 @@ void TComm::SetTimeout(uint32_t& field, uint32_t value)
     }
 }
 
-void TComm::ApplyCommState()
-{
-    FLine->ApplyState(FState);
-}
+void TComm::ApplyCommState() { FLine->ApplyState(FState); }
 
 void TComm::ApplyCommTimeouts()
 {
@@ -130,10 +121,7 @@ void TComm::DeliverNotices()
     }
 }
 
-bool TComm::WaitForNotices(std::chrono::milliseconds timeout)
-{
-    return FNotices.WaitForNotices(timeout);
-}
+bool TComm::WaitForNotices(std::chrono::milliseconds timeout) { return FNotices.WaitForNotices(timeout); }
 
 void TComm::RaiseNotice(const CommNotice& notice)
 {

@@ -23,7 +23,6 @@
 #include <memory>
 #include <string>
 
-
 namespace ortiva {
 // The device a port name opens. On POSIX "COMn" (n >= 1, any letter case)
 // names /dev/ttyS(n-1) and every other name is a path used as it stands; on
@@ -134,7 +133,6 @@ public:
     void SetOnSendDataEmpty(TSendDataEmptyEvent value) { FOnSendDataEmpty = std::move(value); }
 
 private:
-
     template <typename T>
     void SetState(T& field, T value)
     {

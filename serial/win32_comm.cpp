@@ -28,10 +28,7 @@
 
 namespace ortiva {
 
-std::string DevicePathFor(const std::string& commName)
-{
-    return commName;
-}
+std::string DevicePathFor(const std::string& commName) { return commName; }
 
 }  // namespace ortiva
 
@@ -39,7 +36,7 @@ using namespace ortiva;
 
 namespace {
 
-constexpr DWORD kReadSize = kReadChunkSize;               // 2048
+constexpr DWORD kReadSize = kReadChunkSize;                   // 2048
 constexpr DWORD kWatchedEvents = EV_ERR | EV_RLSD | EV_RING;  // 0x1A0
 constexpr DWORD kStopWaitMs = 10000;
 
@@ -156,7 +153,6 @@ public:
     bool Unsettled() const { return FUnsettled; }
 
 protected:
-
     const HANDLE FDevice;
     const HANDLE FCloseEvent;
     CommNoticeQueue* const FNotices;
@@ -184,8 +180,7 @@ private:
 
 class TReadThread final : public TCommThread {
 public:
-    TReadThread(HANDLE device, HANDLE closeEvent, CommNoticeQueue* notices)
-        : TCommThread(device, closeEvent, notices)
+    TReadThread(HANDLE device, HANDLE closeEvent, CommNoticeQueue* notices) : TCommThread(device, closeEvent, notices)
     {
     }
 
@@ -503,8 +498,8 @@ public:
         WriteRequest* newest = FIncoming.load(std::memory_order_relaxed);
         do {
             request->Next = newest;
-        } while (!FIncoming.compare_exchange_weak(newest, request, std::memory_order_acq_rel,
-                                                  std::memory_order_relaxed));
+        } while (
+            !FIncoming.compare_exchange_weak(newest, request, std::memory_order_acq_rel, std::memory_order_relaxed));
         if (newest == nullptr) {
             ::SetEvent(FEvent);
         }
@@ -853,26 +848,19 @@ private:
     static DWORD DtrCode(TDtrControl value)
     {
         switch (value) {
-        case TDtrControl::DtrEnable:
-            return DTR_CONTROL_ENABLE;
-        case TDtrControl::DtrDisable:
-            return DTR_CONTROL_DISABLE;
-        case TDtrControl::DtrHandshake:
-            return DTR_CONTROL_HANDSHAKE;
+        case TDtrControl::DtrEnable: return DTR_CONTROL_ENABLE;
+        case TDtrControl::DtrDisable: return DTR_CONTROL_DISABLE;
+        case TDtrControl::DtrHandshake: return DTR_CONTROL_HANDSHAKE;
         }
         return DTR_CONTROL_DISABLE;
     }
     static DWORD RtsCode(TRtsControl value)
     {
         switch (value) {
-        case TRtsControl::RtsEnable:
-            return RTS_CONTROL_ENABLE;
-        case TRtsControl::RtsDisable:
-            return RTS_CONTROL_DISABLE;
-        case TRtsControl::RtsHandshake:
-            return RTS_CONTROL_HANDSHAKE;
-        case TRtsControl::RtsTransmissionAvailable:
-            return RTS_CONTROL_TOGGLE;
+        case TRtsControl::RtsEnable: return RTS_CONTROL_ENABLE;
+        case TRtsControl::RtsDisable: return RTS_CONTROL_DISABLE;
+        case TRtsControl::RtsHandshake: return RTS_CONTROL_HANDSHAKE;
+        case TRtsControl::RtsTransmissionAvailable: return RTS_CONTROL_TOGGLE;
         }
         return RTS_CONTROL_DISABLE;
     }
@@ -886,7 +874,4 @@ private:
 
 }  // namespace
 
-std::unique_ptr<CommLine> ortiva::MakeCommLine()
-{
-    return std::make_unique<Win32CommLine>();
-}
+std::unique_ptr<CommLine> ortiva::MakeCommLine() { return std::make_unique<Win32CommLine>(); }

@@ -27,10 +27,10 @@ inline constexpr std::array<const char*, 3> kModuleOperationModeItems = {
 inline constexpr std::array<const char*, 2> kDeviceEnabledItems = {"Close", "Open"};
 inline constexpr std::array<const char*, 2> kDeviceModeItems = {"Secondary Master Device", "Master Device"};
 inline constexpr std::array<const char*, 20> kMeterTypeItems = {
-    "0)Custom Meter", "1)Currency Meter", "2)KROHEN_IFC070", "3)KROHEN_IFC300", "4)KROEN_IFC090",
-    "5)Siemens_MG500", "6)Siemens_FUS010", "7)Siemens_MASS600", "8)ABB_FIX100", "9)ABB_FMT200",
-    "10)MP3", "11)HT56", "12)F56", "13)3051AMV", "14)SIERRA", "15)Yokogawa", "16)Emerson",
-    "17)E+H_FU090", "18)EJX910 ", "19)Toshiba"};
+    "0)Custom Meter",   "1)Currency Meter",  "2)KROHEN_IFC070", "3)KROHEN_IFC300", "4)KROEN_IFC090", "5)Siemens_MG500",
+    "6)Siemens_FUS010", "7)Siemens_MASS600", "8)ABB_FIX100",    "9)ABB_FMT200",    "10)MP3",         "11)HT56",
+    "12)F56",           "13)3051AMV",        "14)SIERRA",       "15)Yokogawa",     "16)Emerson",     "17)E+H_FU090",
+    "18)EJX910 ",       "19)Toshiba"};
 // ComboBox34 ("4" to "9") and ComboBox15 ("3" to "9") list their own digits.
 inline constexpr std::array<const char*, 6> kPreambleLengthItems = {"4", "5", "6", "7", "8", "9"};
 inline constexpr std::array<const char*, 7> kAddressBitsItems = {"3", "4", "5", "6", "7", "8", "9"};

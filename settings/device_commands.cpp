@@ -10,10 +10,7 @@ namespace {
 constexpr size_t kCoefficientWidth = 5;
 
 // "0" plus the index; "/" for no selection (-1).
-char IndexDigit(int index, char zero = '0')
-{
-    return static_cast<char>(zero + index);
-}
+char IndexDigit(int index, char zero = '0') { return static_cast<char>(zero + index); }
 
 // Plain decimal: optional "-", at least one digit, at most one ".".
 bool IsPlainDecimal(std::string_view t)

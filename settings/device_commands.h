@@ -20,7 +20,7 @@
 
 namespace ortiva {
 
-inline constexpr int kDeviceCount = 5;            // ComboBox41: "Device 0" to "Device 4"
+inline constexpr int kDeviceCount = 5;              // ComboBox41: "Device 0" to "Device 4"
 inline constexpr int kCustomCommandByteLimit = 14;  // Edit4, Edit5
 
 // "QQQ#QQ" + device digit + "#": Button31, and ComboBox41 after a device
@@ -79,8 +79,8 @@ std::array<std::string, 5> RegisterLabelTexts(int device);
 // What a device selection clears (ComboBox41, while the port is open), before
 // its query; the send sequence then empties the Send and Receive Buffers.
 inline constexpr std::array<const char*, 26> kDeviceSelectionClearedLists = {
-    "ComboBox6", "ComboBox17", "ComboBox16", "ComboBox34", "FAMOUT1",  "FAMOUT3",  "FAMOUT5",
-    "FAMOUT7",   "FAMOUT9",    "ComboBox28", "ComboBox29", "RADCOM1",  "RADCOM3",  "RADCOM5",
+    "ComboBox6", "ComboBox17", "ComboBox16", "ComboBox34", "FAMOUT1",  "FAMOUT3",   "FAMOUT5",
+    "FAMOUT7",   "FAMOUT9",    "ComboBox28", "ComboBox29", "RADCOM1",  "RADCOM3",   "RADCOM5",
     "RADCOM7",   "READLG1",    "READLG3",    "READLG5",    "READLG7",  "ComboBox7", "RS485ADY",
     "RS485BDY",  "ComboBox2",  "ComboBox4",  "ComboBox8",  "ComboBox9"};
 inline constexpr std::array<const char*, 9> kDeviceSelectionClearedEdits = {
@@ -88,7 +88,7 @@ inline constexpr std::array<const char*, 9> kDeviceSelectionClearedEdits = {
 
 // What choosing meter type 0 by hand clears (the group is shown as well).
 inline constexpr std::array<const char*, 11> kMeterTypeClearedLists = {
-    "ComboBox28", "ComboBox29", "RADCOM1", "RADCOM3", "RADCOM5", "RADCOM7",
+    "ComboBox28", "ComboBox29", "RADCOM1", "RADCOM3", "RADCOM5",   "RADCOM7",
     "READLG1",    "READLG3",    "READLG5", "READLG7", "ComboBox15"};
 inline constexpr std::array<const char*, 6> kMeterTypeClearedEdits = {"Edit4",    "Edit5",    "READADR1",
                                                                       "READADR3", "READADR5", "READADR7"};

@@ -57,8 +57,7 @@ void WithSection(std::string_view text, std::string_view key, FieldSink& out, F&
 
 // "CAMD?k:f<nn,hh hh ..": open flag at 7, count at 9 and 10, the command
 // bytes' text (3n-1 characters) from 12.
-void CustomCommand(std::string_view text, std::string_view key, const char* openList, const char* edit,
-                   FieldSink& out)
+void CustomCommand(std::string_view text, std::string_view key, const char* openList, const char* edit, FieldSink& out)
 {
     WithSection(text, key, out, [&](Section& s) {
         s.Digit(7, openList);

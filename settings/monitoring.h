@@ -15,8 +15,8 @@ inline constexpr int kMonitoringMaxBytes = 14;
 
 // The controls of slot 1..6 by their design names.
 struct MonitoringSlotControls {
-    const char* checkBox;     // on/off flag
-    const char* edit;         // command bytes as hex byte text
+    const char* checkBox;  // on/off flag
+    const char* edit;      // command bytes as hex byte text
     const char* setButton;
     const char* queryButton;
 };

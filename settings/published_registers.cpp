@@ -13,8 +13,8 @@ namespace {
 
 constexpr std::array<std::string_view, 4> kOrderNames{"ABCD", "CDAB", "BADC", "DCBA"};
 constexpr std::array<std::string_view, 3> kTypeNames{"float", "int32", "uint32"};
-constexpr std::array<std::string_view, kPublishedQuantities> kQuantityNames{
-    "current", "variable 1", "variable 2", "variable 3", "variable 4"};
+constexpr std::array<std::string_view, kPublishedQuantities> kQuantityNames{"current", "variable 1", "variable 2",
+                                                                            "variable 3", "variable 4"};
 
 // The four bytes as they arrive: first register high, low, second high, low.
 std::array<uint8_t, 4> LineBytes(uint16_t first, uint16_t second)
@@ -118,7 +118,7 @@ std::array<uint16_t, 2> EncodeRegisters(double value, const RegisterFormat& form
         }
     }
     const std::array<uint8_t, 4> valueBytes{static_cast<uint8_t>(bits >> 24), static_cast<uint8_t>(bits >> 16),
-                                             static_cast<uint8_t>(bits >> 8), static_cast<uint8_t>(bits)};
+                                            static_cast<uint8_t>(bits >> 8), static_cast<uint8_t>(bits)};
     std::array<uint8_t, 4> line{};
     const auto& at = kPositionOf[static_cast<size_t>(format.order)];
     for (size_t i = 0; i < 4; ++i) {
@@ -161,8 +161,9 @@ std::string CsvField(const std::string& text)
     return quoted + "\"";
 }
 
-std::array<PublishedValue, kPublishedQuantities> DecodeDevice(int device, std::span<const uint16_t> registers,
-                                                              const std::array<RegisterFormat, kPublishedQuantities>& formats)
+std::array<PublishedValue, kPublishedQuantities>
+DecodeDevice(int device, std::span<const uint16_t> registers,
+             const std::array<RegisterFormat, kPublishedQuantities>& formats)
 {
     std::array<PublishedValue, kPublishedQuantities> values{};
     for (size_t q = 0; q < values.size(); ++q) {

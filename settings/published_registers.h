@@ -61,10 +61,10 @@ std::optional<RegisterFormat> ParseFormatName(std::string_view text);
 std::string_view QuantityName(int quantity);
 
 struct PublishedValue {
-    int reg = 0;                     // its first register, 4xxxx
+    int reg = 0;  // its first register, 4xxxx
     RegisterFormat format;
-    std::array<uint16_t, 2> raw{};   // the two registers as received
-    double value = 0;                // the decoded number (NaN and infinities pass through)
+    std::array<uint16_t, 2> raw{};  // the two registers as received
+    double value = 0;               // the decoded number (NaN and infinities pass through)
 
     // The value as text: a float with up to 7 significant digits, an integer
     // in full.
@@ -94,7 +94,8 @@ std::string CsvField(const std::string& text);
 inline constexpr const char* kCsvLineEnd = "\r\n";
 
 // One device's ten registers, decoded quantity by quantity.
-std::array<PublishedValue, kPublishedQuantities> DecodeDevice(int device, std::span<const uint16_t> registers,
-                                                              const std::array<RegisterFormat, kPublishedQuantities>& formats);
+std::array<PublishedValue, kPublishedQuantities>
+DecodeDevice(int device, std::span<const uint16_t> registers,
+             const std::array<RegisterFormat, kPublishedQuantities>& formats);
 
 }  // namespace ortiva

@@ -72,29 +72,25 @@ ReplyEnd JudgeReply(const Command& command, std::span<const uint8_t> reply)
     const std::string_view sent = AsText(command.bytes);
     const std::string_view text = AsText(reply);
     switch (command.pendingCode) {
-    case kPendingCommQuery:
-        return JudgeSectionsReply(text, {"QV:"});
+    case kPendingCommQuery: return JudgeSectionsReply(text, {"QV:"});
     case kPendingSystemParams:
         return JudgeSectionsReply(text, {"BA1:", "BA2:", "MD:", "ADR:", "XY1:", "XY2:", "JTM:", "AADR:"});
     case kPendingModbusParams: {
         // "QQQ#QQd#"
         const std::string d = Digit(sent, 6);
-        return JudgeSectionsReply(text, {"FMW:", "FMU:", "HART" + d + ":", "DFO" + d + ":", "ZDY" + d + ":", "MD:",
-                                         "CAMD" + d + "1:", "CAMD" + d + "2:"});
+        return JudgeSectionsReply(text, {"FMW:", "FMU:", "HART" + d + ":", "DFO" + d + ":", "ZDY" + d + ":",
+                                         "MD:", "CAMD" + d + "1:", "CAMD" + d + "2:"});
     }
     case kPendingMonitoring:  // "QQQ#RCAD0s#"
         return JudgeSectionsReply(text, {"RCAD" + Digit(sent, 9) + ":"});
-    case kPendingSetAck:
-        return JudgeAcknowledgement(text, sent);
-    case kPendingHartDevice:
-        return JudgeHartReply(reply, kHartIdentityReplyDelimiter);
-    case kPendingHartVariables:
-        return JudgeHartReply(reply, kHartVariablesReplyDelimiter);
+    case kPendingSetAck: return JudgeAcknowledgement(text, sent);
+    case kPendingHartDevice: return JudgeHartReply(reply, kHartIdentityReplyDelimiter);
+    case kPendingHartVariables: return JudgeHartReply(reply, kHartVariablesReplyDelimiter);
     case kPendingModbusTest:
         if (command.bytes.size() < 6) return ReplyEnd::Unjudged;
-        return JudgeModbusReply(reply, command.bytes[0], static_cast<uint16_t>(command.bytes[4] << 8 | command.bytes[5]));
-    default:
-        return JudgeAcknowledgement(text, sent);  // the serial number: "KAVORN#..."; others Unjudged
+        return JudgeModbusReply(reply, command.bytes[0],
+                                static_cast<uint16_t>(command.bytes[4] << 8 | command.bytes[5]));
+    default: return JudgeAcknowledgement(text, sent);  // the serial number: "KAVORN#..."; others Unjudged
     }
 }
 

@@ -26,10 +26,7 @@ std::string Digits(int32_t v, size_t width)
     return t;
 }
 
-Command SetCommand(const std::string& text)
-{
-    return TextCommand(text, kPendingSetAck, kTimeoutSet);
-}
+Command SetCommand(const std::string& text) { return TextCommand(text, kPendingSetAck, kTimeoutSet); }
 
 Command ThreeDigitSet(const char* prefix, std::string_view text, std::string_view what)
 {
@@ -52,35 +49,20 @@ constexpr int32_t kMaxInt = std::numeric_limits<int32_t>::max();
 
 }  // namespace
 
-Command SetSerialACommand(int comboBox2, int comboBox4)
-{
-    return BaudParity("QQS#BA1:", comboBox2, comboBox4);
-}
+Command SetSerialACommand(int comboBox2, int comboBox4) { return BaudParity("QQS#BA1:", comboBox2, comboBox4); }
 
-Command SetSerialBCommand(int comboBox8, int comboBox9)
-{
-    return BaudParity("QQS#BA2:", comboBox8, comboBox9);
-}
+Command SetSerialBCommand(int comboBox8, int comboBox9) { return BaudParity("QQS#BA2:", comboBox8, comboBox9); }
 
 Command SetSlaveAddressCommand(std::string_view edit14)
 {
     return ThreeDigitSet("QQS#ADR:", edit14, "MODBUS slave address");
 }
 
-Command SetModeCommand(int modeIndex)
-{
-    return SetCommand(std::string("QQS#MD:") + ListDigit(modeIndex) + "#");
-}
+Command SetModeCommand(int modeIndex) { return SetCommand(std::string("QQS#MD:") + ListDigit(modeIndex) + "#"); }
 
-Command SetReturnTimeACommand(int rs485ady)
-{
-    return SetCommand(std::string("QQS#XY1:") + ListDigit(rs485ady) + "#");
-}
+Command SetReturnTimeACommand(int rs485ady) { return SetCommand(std::string("QQS#XY1:") + ListDigit(rs485ady) + "#"); }
 
-Command SetReturnTimeBCommand(int rs485bdy)
-{
-    return SetCommand(std::string("QQS#XY2:") + ListDigit(rs485bdy) + "#");
-}
+Command SetReturnTimeBCommand(int rs485bdy) { return SetCommand(std::string("QQS#XY2:") + ListDigit(rs485bdy) + "#"); }
 
 Command SetPollingIntervalCommand(std::string_view edit6)
 {
@@ -97,39 +79,24 @@ Command SetBaseAddressBCommand(std::string_view bbadr)
     return FiveDigitSet("QQS#BADR:", bbadr, "RS485B data base address");
 }
 
-Command ParameterInitializationCommand()
-{
-    return SetCommand("QQS#RESET#");
-}
+Command ParameterInitializationCommand() { return SetCommand("QQS#RESET#"); }
 
-Command Label8Command()
-{
-    return SetCommand("QQS#YB:1#");
-}
+Command Label8Command() { return SetCommand("QQS#YB:1#"); }
 
-Command Label51Command()
-{
-    return SetCommand("QQS#YB:2#");
-}
+Command Label51Command() { return SetCommand("QQS#YB:2#"); }
 
 Command SerialNumberCommand(std::string_view pcbsn, std::string_view jianzhi)
 {
     const int32_t serial = StrToIntInRange(pcbsn, 0, kMaxInt, "PCB serial number");
     const int32_t inspector = StrToIntInRange(jianzhi, 0, kMaxInt, "Inspector");
-    Command c = TextCommand("KAVORN#PCBSN:" + Digits(serial, 8) + "," + Digits(inspector, 3) + "#", kPendingNone,
-                            kTimeoutNone);
+    Command c =
+        TextCommand("KAVORN#PCBSN:" + Digits(serial, 8) + "," + Digits(inspector, 3) + "#", kPendingNone, kTimeoutNone);
     c.timer = ReplyTimer::None;
     return c;
 }
 
-Command CommunicationQueryCommand()
-{
-    return TextCommand("QQQ#QV#", kPendingCommQuery, kTimeoutConnection);
-}
+Command CommunicationQueryCommand() { return TextCommand("QQQ#QV#", kPendingCommQuery, kTimeoutConnection); }
 
-Command SystemParametersQueryCommand()
-{
-    return TextCommand("QQQ#QX#", kPendingSystemParams, kTimeoutQuery);
-}
+Command SystemParametersQueryCommand() { return TextCommand("QQQ#QX#", kPendingSystemParams, kTimeoutQuery); }
 
 }  // namespace ortiva

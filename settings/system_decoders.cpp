@@ -25,10 +25,7 @@ size_t FindSlaveAddressKey(std::string_view text)
 
 }  // namespace
 
-bool DecodeCommunicationQuery(std::string_view rxText)
-{
-    return FindKey(rxText, "QV:") != npos;
-}
+bool DecodeCommunicationQuery(std::string_view rxText) { return FindKey(rxText, "QV:") != npos; }
 
 void DecodeSystemParameters(std::string_view rxText, FieldSink& sink)
 {

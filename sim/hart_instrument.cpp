@@ -19,8 +19,7 @@ struct Request {
 
 bool AddressedToMe(const HartInstrument& dev, bool longFrame, std::span<const uint8_t> address)
 {
-    if (!longFrame)
-        return (address[0] & 0x3F) == dev.pollAddress;
+    if (!longFrame) return (address[0] & 0x3F) == dev.pollAddress;
     return (address[0] & 0x3F) == (dev.manufacturerId & 0x3F) && address[1] == dev.deviceType &&
            std::equal(dev.deviceId.begin(), dev.deviceId.end(), address.begin() + 2);
 }
@@ -29,28 +28,21 @@ bool AddressedToMe(const HartInstrument& dev, bool longFrame, std::span<const ui
 bool ParseRequest(const HartInstrument& dev, std::span<const uint8_t> bytes, Request& out)
 {
     size_t i = 0;
-    while (i < bytes.size() && bytes[i] == 0xFF)
-        ++i;
-    if (i == 0 || i >= bytes.size())
-        return false;
+    while (i < bytes.size() && bytes[i] == 0xFF) ++i;
+    if (i == 0 || i >= bytes.size()) return false;
     const size_t start = i;
     const uint8_t delimiter = bytes[start];
-    if (delimiter != kMasterShort && delimiter != kMasterLong)
-        return false;
+    if (delimiter != kMasterShort && delimiter != kMasterLong) return false;
     const bool longFrame = delimiter == kMasterLong;
     const size_t addressSize = longFrame ? 5 : 1;
     const size_t countAt = start + 1 + addressSize + 1;
-    if (countAt >= bytes.size())
-        return false;
+    if (countAt >= bytes.size()) return false;
     const size_t dataAt = countAt + 1;
     const size_t checksumAt = dataAt + bytes[countAt];
-    if (checksumAt >= bytes.size())
-        return false;
-    if (XorOf(bytes.subspan(start, checksumAt - start)) != bytes[checksumAt])
-        return false;
+    if (checksumAt >= bytes.size()) return false;
+    if (XorOf(bytes.subspan(start, checksumAt - start)) != bytes[checksumAt]) return false;
     const auto address = bytes.subspan(start + 1, addressSize);
-    if (!AddressedToMe(dev, longFrame, address))
-        return false;
+    if (!AddressedToMe(dev, longFrame, address)) return false;
     out.longFrame = longFrame;
     out.masterBit = (address[0] & 0x80) != 0;
     out.command = bytes[start + 1 + addressSize];
@@ -58,12 +50,11 @@ bool ParseRequest(const HartInstrument& dev, std::span<const uint8_t> bytes, Req
     return true;
 }
 
-Bytes Frame(const HartInstrument& dev, const Request& req, uint8_t response,
-            std::span<const uint8_t> data, const HartReplyOptions& options)
+Bytes Frame(const HartInstrument& dev, const Request& req, uint8_t response, std::span<const uint8_t> data,
+            const HartReplyOptions& options)
 {
     Bytes out;
-    if (options.garbage)
-        out.insert(out.end(), kHartNoise.begin(), kHartNoise.end());
+    if (options.garbage) out.insert(out.end(), kHartNoise.begin(), kHartNoise.end());
     out.insert(out.end(), static_cast<size_t>(std::clamp(options.preambles, 2, 20)), 0xFF);
     const size_t start = out.size();
     const uint8_t master = req.masterBit ? 0x80 : 0x00;
@@ -96,13 +87,10 @@ void PutFloat(Bytes& data, float value)
 Bytes HartAnswer(HartInstrument& dev, std::span<const uint8_t> request, const HartReplyOptions& options)
 {
     Request req;
-    if (!ParseRequest(dev, request, req))
-        return {};
+    if (!ParseRequest(dev, request, req)) return {};
     // HART 5: a short address reaches the device with command 0 only.
-    if (!req.longFrame && req.command != 0)
-        return {};
-    if (options.error)
-        return Frame(dev, req, kHartBusy, {}, options);
+    if (!req.longFrame && req.command != 0) return {};
+    if (options.error) return Frame(dev, req, kHartBusy, {}, options);
 
     Bytes data;
     switch (req.command) {
@@ -130,17 +118,14 @@ Bytes HartAnswer(HartInstrument& dev, std::span<const uint8_t> request, const Ha
         return Frame(dev, req, kHartOk, data, options);
     }
     case 6: {
-        if (req.data.empty())
-            return Frame(dev, req, kHartTooFewDataBytes, {}, options);
+        if (req.data.empty()) return Frame(dev, req, kHartTooFewDataBytes, {}, options);
         const uint8_t address = req.data[0];
-        if (address > 15)
-            return Frame(dev, req, kHartInvalidSelection, {}, options);
+        if (address > 15) return Frame(dev, req, kHartInvalidSelection, {}, options);
         dev.pollAddress = address;
         data = {address};
         return Frame(dev, req, kHartOk, data, options);
     }
-    default:
-        return Frame(dev, req, kHartNotImplemented, {}, options);
+    default: return Frame(dev, req, kHartNotImplemented, {}, options);
     }
 }
 

@@ -34,10 +34,10 @@ struct HartInstrument {
 
 // How the instrument shapes its replies.
 struct HartReplyOptions {
-    int preambles = 5;      // 0xFF bytes before the delimiter, 2..20
-    int variables = 4;      // variables in the command 3 reply, 1..4 (byte count 6 + 5 per variable)
-    bool error = false;     // answer every command with response code 32 (busy) and no data
-    bool garbage = false;   // a few noise bytes before the preambles
+    int preambles = 5;     // 0xFF bytes before the delimiter, 2..20
+    int variables = 4;     // variables in the command 3 reply, 1..4 (byte count 6 + 5 per variable)
+    bool error = false;    // answer every command with response code 32 (busy) and no data
+    bool garbage = false;  // a few noise bytes before the preambles
 };
 
 // Response codes the instrument uses.
@@ -55,7 +55,6 @@ inline constexpr std::array<uint8_t, 5> kHartNoise{0x3C, 0x00, 0xFF, 0x02, 0x5A}
 // 0x82, address, command, byte count, data, XOR checksum), or nothing when the
 // frame is malformed, has a wrong checksum or is addressed to another device.
 // Command 6 changes `instrument.poll_address`.
-Bytes HartAnswer(HartInstrument& instrument, std::span<const uint8_t> request,
-                 const HartReplyOptions& options);
+Bytes HartAnswer(HartInstrument& instrument, std::span<const uint8_t> request, const HartReplyOptions& options);
 
 }  // namespace ortiva::sim

@@ -12,45 +12,44 @@
 
 namespace {
 
-constexpr const char* kHelp =
-    "Usage: ortiva-sim [OPTION]...\n"
-    "Serves a simulated Ortiva converter module on a pseudo-terminal. The first line\n"
-    "written to standard output is the path to open as the serial port. Runs until\n"
-    "interrupted (SIGINT, SIGTERM, SIGHUP); needs no root.\n"
-    "\n"
-    "The module answers the configuration commands (QQS#..., QQQ#..., KAVORN#...),\n"
-    "passes HART frames to its simulated instrument in working mode 0, and is a\n"
-    "MODBUS RTU slave (function 3, registers 40001-40050) at its slave address.\n"
-    "\n"
-    "Options:\n"
-    "  --link PATH          also make a symbolic link PATH to the port (removed on exit)\n"
-    "  --delay MS           answer MS ms after a request has ended (default 20)\n"
-    "  --no-reply           act on requests but never answer\n"
-    "  --split MS           send every reply in two chunks with a pause of MS ms\n"
-    "  --garbage            noise bytes before every reply\n"
-    "  --bad-digit          a letter in one digit field of query replies\n"
-    "                       (system reply: XY1, device reply: DFO, monitoring reply: count)\n"
-    "  --long-reply         pad every reply to 600 bytes\n"
-    "  --hart-preambles N   preambles before HART replies, 2..20 (default 5)\n"
-    "  --hart-vars N        variables in the HART command 3 reply, 1..4\n"
-    "                       (byte count 11, 16, 21, 26; default 4)\n"
-    "  --hart-error         the HART instrument answers every command with\n"
-    "                       response code 32 (busy) and no data\n"
-    "  --hart-garbage       noise bytes before the preambles of HART replies\n"
-    "  --late-sections      device replies: the sections after DFO begin beyond\n"
-    "                       character 255\n"
-    "  --meter-type N       device replies report meter type N (0..99)\n"
-    "  --reorder            device replies: sections in reverse order\n"
-    "  --check-rate         ignore requests unless the line is set to the module's\n"
-    "                       RS232/RS485A baud rate\n"
-    "  --pace               spend each byte's wire time at the line's baud rate\n"
-    "                       (requests end after 3.5 characters of silence)\n"
-    "  --modbus-exception N answer register reads with MODBUS exception N (1..255)\n"
-    "  --modbus-bad-crc     register replies carry a wrong CRC\n"
-    "  --steady             publish fixed readings (by default they follow a slow\n"
-    "                       waveform per device, so that a trend shows something)\n"
-    "  --verbose            log requests and replies to standard error\n"
-    "  --help               show this text and exit\n";
+constexpr const char* kHelp = "Usage: ortiva-sim [OPTION]...\n"
+                              "Serves a simulated Ortiva converter module on a pseudo-terminal. The first line\n"
+                              "written to standard output is the path to open as the serial port. Runs until\n"
+                              "interrupted (SIGINT, SIGTERM, SIGHUP); needs no root.\n"
+                              "\n"
+                              "The module answers the configuration commands (QQS#..., QQQ#..., KAVORN#...),\n"
+                              "passes HART frames to its simulated instrument in working mode 0, and is a\n"
+                              "MODBUS RTU slave (function 3, registers 40001-40050) at its slave address.\n"
+                              "\n"
+                              "Options:\n"
+                              "  --link PATH          also make a symbolic link PATH to the port (removed on exit)\n"
+                              "  --delay MS           answer MS ms after a request has ended (default 20)\n"
+                              "  --no-reply           act on requests but never answer\n"
+                              "  --split MS           send every reply in two chunks with a pause of MS ms\n"
+                              "  --garbage            noise bytes before every reply\n"
+                              "  --bad-digit          a letter in one digit field of query replies\n"
+                              "                       (system reply: XY1, device reply: DFO, monitoring reply: count)\n"
+                              "  --long-reply         pad every reply to 600 bytes\n"
+                              "  --hart-preambles N   preambles before HART replies, 2..20 (default 5)\n"
+                              "  --hart-vars N        variables in the HART command 3 reply, 1..4\n"
+                              "                       (byte count 11, 16, 21, 26; default 4)\n"
+                              "  --hart-error         the HART instrument answers every command with\n"
+                              "                       response code 32 (busy) and no data\n"
+                              "  --hart-garbage       noise bytes before the preambles of HART replies\n"
+                              "  --late-sections      device replies: the sections after DFO begin beyond\n"
+                              "                       character 255\n"
+                              "  --meter-type N       device replies report meter type N (0..99)\n"
+                              "  --reorder            device replies: sections in reverse order\n"
+                              "  --check-rate         ignore requests unless the line is set to the module's\n"
+                              "                       RS232/RS485A baud rate\n"
+                              "  --pace               spend each byte's wire time at the line's baud rate\n"
+                              "                       (requests end after 3.5 characters of silence)\n"
+                              "  --modbus-exception N answer register reads with MODBUS exception N (1..255)\n"
+                              "  --modbus-bad-crc     register replies carry a wrong CRC\n"
+                              "  --steady             publish fixed readings (by default they follow a slow\n"
+                              "                       waveform per device, so that a trend shows something)\n"
+                              "  --verbose            log requests and replies to standard error\n"
+                              "  --help               show this text and exit\n";
 
 [[noreturn]] void Usage(const std::string& message)
 {
@@ -64,8 +63,8 @@ int Number(const std::string& option, const std::string& text, int lo, int hi)
     errno = 0;
     const long v = std::strtol(text.c_str(), &end, 10);
     if (text.empty() || *end != '\0' || errno != 0 || v < lo || v > hi)
-        Usage(option + " needs a number from " + std::to_string(lo) + " to " + std::to_string(hi) + ", not '" +
-              text + "'");
+        Usage(option + " needs a number from " + std::to_string(lo) + " to " + std::to_string(hi) + ", not '" + text +
+              "'");
     return static_cast<int>(v);
 }
 
@@ -86,15 +85,12 @@ int main(int argc, char** argv)
             arg.resize(eq);
         }
         auto value = [&]() -> std::string {
-            if (inlineValue)
-                return *inlineValue;
-            if (i + 1 >= argc)
-                Usage(arg + " needs a value");
+            if (inlineValue) return *inlineValue;
+            if (i + 1 >= argc) Usage(arg + " needs a value");
             return argv[++i];
         };
         auto flag = [&]() {
-            if (inlineValue)
-                Usage(arg + " takes no value");
+            if (inlineValue) Usage(arg + " takes no value");
             return true;
         };
         if (arg == "--help") {
@@ -160,8 +156,7 @@ int main(int argc, char** argv)
     SimServer server(options);
     try {
         server.Start();
-        if (link)
-            server.MakeLink(*link);
+        if (link) server.MakeLink(*link);
     } catch (const std::system_error& e) {
         std::fprintf(stderr, "ortiva-sim: %s\n", e.what());
         return 1;
@@ -169,13 +164,12 @@ int main(int argc, char** argv)
     std::printf("%s\n", server.SlavePath().c_str());
     std::fflush(stdout);
     if (options.line.verbose)
-        std::fprintf(stderr, "ortiva-sim: serving on %s%s%s\n", server.SlavePath().c_str(),
-                     link ? " linked at " : "", link ? link->c_str() : "");
+        std::fprintf(stderr, "ortiva-sim: serving on %s%s%s\n", server.SlavePath().c_str(), link ? " linked at " : "",
+                     link ? link->c_str() : "");
 
     int received = 0;
     sigwait(&signals, &received);
-    if (options.line.verbose)
-        std::fprintf(stderr, "ortiva-sim: %s, stopping\n", strsignal(received));
+    if (options.line.verbose) std::fprintf(stderr, "ortiva-sim: %s, stopping\n", strsignal(received));
     server.Stop();
     return 0;
 }

@@ -60,8 +60,7 @@ bool ParseByteList(std::string_view payload, bool& open, Bytes& bytes)
 std::string ByteListText(bool open, const Bytes& bytes, bool badCount)
 {
     std::string count = Fixed(static_cast<int>(bytes.size()), 2);
-    if (badCount)
-        count[0] = 'x';
+    if (badCount) count[0] = 'x';
     return std::string(1, open ? '1' : '0') + "<" + count + "," + SpacedHex(bytes);
 }
 
@@ -75,12 +74,11 @@ std::string Five(const std::string& text)
 std::array<float, 5> DefaultReadings(int d, const HartInstrument& hart)
 {
     if (d == 0)
-        return {hart.loopCurrent, hart.variables[0].value, hart.variables[1].value,
-                hart.variables[2].value, hart.variables[3].value};
+        return {hart.loopCurrent, hart.variables[0].value, hart.variables[1].value, hart.variables[2].value,
+                hart.variables[3].value};
     std::array<float, 5> r{};
     r[0] = 4.0f + 4.0f * static_cast<float>(d);
-    for (int k = 1; k <= 4; ++k)
-        r[k] = 10.0f * static_cast<float>(d) + static_cast<float>(k) + 0.5f;
+    for (int k = 1; k <= 4; ++k) r[k] = 10.0f * static_cast<float>(d) + static_cast<float>(k) + 0.5f;
     return r;
 }
 
@@ -91,8 +89,7 @@ Bytes Text(const std::string& text) { return ToBytes(text); }
 Module::Module()
 {
     RestoreDefaults();
-    for (int d = 0; d < kDevices; ++d)
-        devices[d].readings = DefaultReadings(d, hart);
+    for (int d = 0; d < kDevices; ++d) devices[d].readings = DefaultReadings(d, hart);
 }
 
 void Module::RestoreDefaults()
@@ -110,8 +107,7 @@ void Module::RestoreDefaults()
 
 uint16_t Module::HoldingRegister(int index) const
 {
-    if (index < 0 || index >= kRegisters)
-        return 0;
+    if (index < 0 || index >= kRegisters) return 0;
     const int d = index / kRegistersPerDevice;
     const int within = index % kRegistersPerDevice;
     const int q = within / 2;
@@ -156,15 +152,11 @@ double Module::Published(int d, int q) const
 
 Bytes Module::Handle(std::span<const uint8_t> request)
 {
-    if (request.empty())
-        return {};
+    if (request.empty()) return {};
     const std::string_view text(reinterpret_cast<const char*>(request.data()), request.size());
-    if (text.starts_with(kSet))
-        return HandleSet(text.substr(kSet.size()));
-    if (text.starts_with(kQuery))
-        return HandleQuery(text.substr(kQuery.size()));
-    if (text.starts_with(kProduction))
-        return HandleProduction(text.substr(kProduction.size()));
+    if (text.starts_with(kSet)) return HandleSet(text.substr(kSet.size()));
+    if (text.starts_with(kQuery)) return HandleQuery(text.substr(kQuery.size()));
+    if (text.starts_with(kProduction)) return HandleProduction(text.substr(kProduction.size()));
     if (request[0] == 0xFF)  // HART passes through only in transparent mode
         return system.mode == 0 ? HartAnswer(hart, request, options.hart) : Bytes{};
     return HandleModbus(request);
@@ -191,8 +183,7 @@ Bytes Module::HandleSet(std::string_view body)
         framed = hash != std::string_view::npos && hash + 1 == body.size();
     }
     const bool nameable = !key.empty() && key.size() <= 8 && Printable(key);
-    if (!nameable)
-        return Text("QQS#ERR#");
+    if (!nameable) return Text("QQS#ERR#");
     const bool ok = framed && ApplySet(key, payload, hasPayload);
     return Text("QQS#" + std::string(key) + (ok ? ":OK#" : ":ERR#"));
 }
@@ -209,92 +200,73 @@ bool Module::ApplySet(std::string_view key, std::string_view p, bool hasPayload)
     if (key == "BA1" || key == "BA2") {
         const int baud = Digit(p, 0, 0, 7);
         const int parity = Digit(p, 1, 0, 2);
-        if (p.size() != 2 || baud < 0 || parity < 0)
-            return false;
+        if (p.size() != 2 || baud < 0 || parity < 0) return false;
         (key == "BA1" ? system.baudA : system.baudB) = baud;
         (key == "BA1" ? system.parityA : system.parityB) = parity;
         return true;
     }
     auto single = [&](int lo, int hi, int& target) {
         const int v = Digit(p, 0, lo, hi);
-        if (p.size() != 1 || v < 0)
-            return false;
+        if (p.size() != 1 || v < 0) return false;
         target = v;
         return true;
     };
     auto number = [&](size_t width, int hi, int& target) {
         const int v = Number(p, 0, width, 0, hi);
-        if (p.size() != width || v < 0)
-            return false;
+        if (p.size() != width || v < 0) return false;
         target = v;
         return true;
     };
-    if (key == "MD")
-        return single(0, 4, system.mode);
-    if (key == "XY1")
-        return single(0, 5, system.returnTimeA);
-    if (key == "XY2")
-        return single(0, 5, system.returnTimeB);
-    if (key == "YB")
-        return single(1, 2, system.yb);
-    if (key == "ADR")
-        return number(3, 247, system.slaveAddress);
-    if (key == "JTM")
-        return number(3, 999, system.pollInterval);
-    if (key == "AADR")
-        return number(5, 99999, system.baseA);
-    if (key == "BADR")
-        return number(5, 99999, system.baseB);
+    if (key == "MD") return single(0, 4, system.mode);
+    if (key == "XY1") return single(0, 5, system.returnTimeA);
+    if (key == "XY2") return single(0, 5, system.returnTimeB);
+    if (key == "YB") return single(1, 2, system.yb);
+    if (key == "ADR") return number(3, 247, system.slaveAddress);
+    if (key == "JTM") return number(3, 999, system.pollInterval);
+    if (key == "AADR") return number(5, 99999, system.baseA);
+    if (key == "BADR") return number(5, 99999, system.baseB);
     if (key == "FMW") {
         const int mode = Digit(p, 0, 0, 3);
-        if (p.size() != 7 || mode < 0 || !Is(p, 1, ','))
-            return false;
+        if (p.size() != 7 || mode < 0 || !Is(p, 1, ',')) return false;
         coefficients.mode = mode;
         coefficients.variable1 = std::string(p.substr(2, 5));
         return true;
     }
     if (key == "FMU") {
-        if (p.size() != 17 || !Is(p, 5, ',') || !Is(p, 11, ','))
-            return false;
-        for (size_t i = 0; i < 3; ++i)
-            coefficients.others[i] = std::string(p.substr(6 * i, 5));
+        if (p.size() != 17 || !Is(p, 5, ',') || !Is(p, 11, ',')) return false;
+        for (size_t i = 0; i < 3; ++i) coefficients.others[i] = std::string(p.substr(6 * i, 5));
         return true;
     }
 
     // Per-device keys: the device digit right after the key's name.
-    if (key.size() < 5)
-        return false;
+    if (key.size() < 5) return false;
     const int d = Digit(key, 4, 0, kDevices - 1);
     const std::string_view name = key.substr(0, 4);
     if (name == "WCAD") {
         const int s = Digit(key, 5, 1, kSlots);
         MonitorSlot slot;
-        if (key.size() != 6 || key[4] != '0' || s < 0 || !ParseByteList(p, slot.on, slot.bytes))
-            return false;
+        if (key.size() != 6 || key[4] != '0' || s < 0 || !ParseByteList(p, slot.on, slot.bytes)) return false;
         monitorSlots[s - 1] = slot;
         return true;
     }
-    if (d < 0)
-        return false;
+    if (d < 0) return false;
     DeviceRecord& dev = devices[d];
     if (name == "CAMD") {
         const int k = Digit(key, 5, 1, 2);
         CustomCommand cmd;
-        if (key.size() != 6 || k < 0 || !ParseByteList(p, cmd.open, cmd.bytes))
-            return false;
+        if (key.size() != 6 || k < 0 || !ParseByteList(p, cmd.open, cmd.bytes)) return false;
         dev.commands[k - 1] = cmd;
         return true;
     }
-    if (key.size() != 5)
-        return false;
+    if (key.size() != 5) return false;
     if (name == "HART") {
         const int enabled = Digit(p, 0, 0, 1);
         const int mode = Digit(p, 2, 0, 1);
         const int type = Number(p, 4, 2, 0, 19);
         const int preambles = Digit(p, 7, 4, 9);
         const int clear = Number(p, 9, 3, 0, 999);
-        if (p.size() != 12 || !Is(p, 1, ',') || !Is(p, 3, ',') || !Is(p, 6, ',') || !Is(p, 8, ',') ||
-            enabled < 0 || mode < 0 || type < 0 || preambles < 0 || clear < 0)
+        if (p.size() != 12 || !Is(p, 1, ',') || !Is(p, 3, ',') || !Is(p, 6, ',') || !Is(p, 8, ',') || enabled < 0 ||
+            mode < 0 || type < 0 || preambles < 0 || clear < 0)
             return false;
         dev.enabled = enabled;
         dev.deviceMode = mode;
@@ -306,26 +278,22 @@ bool Module::ApplySet(std::string_view key, std::string_view p, bool hasPayload)
     if (name == "DFOT") {
         static constexpr std::array<int, 5> kHighest{1, 3, 4, 4, 4};
         std::array<int, 5> formats{};
-        if (p.size() != 5)
-            return false;
+        if (p.size() != 5) return false;
         for (size_t i = 0; i < 5; ++i)
-            if ((formats[i] = Digit(p, i, 0, kHighest[i])) < 0)
-                return false;
+            if ((formats[i] = Digit(p, i, 0, kHighest[i])) < 0) return false;
         dev.formats = formats;
         return true;
     }
     if (name == "MDBS") {
         const int bits = Digit(p, 0, 3, 9);
-        if (p.size() != 21 || bits < 0 || !Is(p, 1, ','))
-            return false;
+        if (p.size() != 21 || bits < 0 || !Is(p, 1, ',')) return false;
         std::array<ParseRule, 4> rules;
         for (size_t v = 0; v < 4; ++v) {
             const size_t at = 2 + 5 * v;
             rules[v].command = Digit(p, at, 0, 2);
             rules[v].start = Number(p, at + 1, 2, 0, 99);
             rules[v].length = Digit(p, at + 3, 0, 1);
-            if (rules[v].command < 0 || rules[v].start < 0 || rules[v].length < 0 ||
-                (v < 3 && !Is(p, at + 4, ',')))
+            if (rules[v].command < 0 || rules[v].start < 0 || rules[v].length < 0 || (v < 3 && !Is(p, at + 4, ',')))
                 return false;
         }
         dev.addressBits = bits;
@@ -337,22 +305,17 @@ bool Module::ApplySet(std::string_view key, std::string_view p, bool hasPayload)
 
 Bytes Module::HandleQuery(std::string_view body)
 {
-    if (!body.ends_with('#'))
-        return Text("QQQ#ERR#");
+    if (!body.ends_with('#')) return Text("QQQ#ERR#");
     const std::string_view key = body.substr(0, body.size() - 1);
-    if (key == "QV")
-        return Text(VersionReply());
-    if (key == "QX")
-        return Text(SystemReply());
+    if (key == "QV") return Text(VersionReply());
+    if (key == "QX") return Text(SystemReply());
     if (key.size() == 3 && key.starts_with("QQ")) {
         const int d = Digit(key, 2, 0, kDevices - 1);
-        if (d >= 0)
-            return Text(DeviceReply(d));
+        if (d >= 0) return Text(DeviceReply(d));
     }
     if (key.size() == 6 && key.starts_with("RCAD0")) {
         const int s = Digit(key, 5, 1, kSlots);
-        if (s > 0)
-            return Text(SlotReply(s));
+        if (s > 0) return Text(SlotReply(s));
     }
     return Text("QQQ#ERR#");
 }
@@ -360,12 +323,10 @@ Bytes Module::HandleQuery(std::string_view body)
 Bytes Module::HandleProduction(std::string_view body)
 {
     constexpr std::string_view kKey = "PCBSN:";
-    if (!body.starts_with(kKey) || !body.ends_with('#'))
-        return Text("KAVORN#ERR#");
+    if (!body.starts_with(kKey) || !body.ends_with('#')) return Text("KAVORN#ERR#");
     const std::string_view p = body.substr(kKey.size(), body.size() - kKey.size() - 1);
     const size_t comma = p.find(',');
-    if (comma == std::string_view::npos)
-        return Text("KAVORN#PCBSN:ERR#");
+    if (comma == std::string_view::npos) return Text("KAVORN#PCBSN:ERR#");
     const std::string_view serial = p.substr(0, comma);
     const std::string_view inspector = p.substr(comma + 1);
     if (!AllDigits(serial) || !AllDigits(inspector) || serial.size() < 8 || serial.size() > 10 ||
@@ -378,29 +339,22 @@ Bytes Module::HandleProduction(std::string_view body)
 
 Bytes Module::HandleModbus(std::span<const uint8_t> request)
 {
-    if (request.size() < 4 || !ModbusCrcOk(request))
-        return {};
+    if (request.size() < 4 || !ModbusCrcOk(request)) return {};
     const uint8_t address = request[0];
-    if (address == 0 || address != system.slaveAddress)
-        return {};  // broadcast or another slave: silence
+    if (address == 0 || address != system.slaveAddress) return {};  // broadcast or another slave: silence
     const uint8_t function = request[1];
     auto exception = [&](uint8_t code) {
         Bytes reply{address, static_cast<uint8_t>(function | 0x80), code};
         AppendModbusCrc(reply);
         return reply;
     };
-    if (function != 3)
-        return exception(1);  // illegal function
-    if (request.size() != 8)
-        return {};
+    if (function != 3) return exception(1);  // illegal function
+    if (request.size() != 8) return {};
     const int start = request[2] << 8 | request[3];
     const int count = request[4] << 8 | request[5];
-    if (count < 1 || count > 125)
-        return exception(3);  // illegal data value
-    if (start + count > kRegisters)
-        return exception(2);  // illegal data address
-    if (options.modbusException > 0)
-        return exception(static_cast<uint8_t>(options.modbusException));
+    if (count < 1 || count > 125) return exception(3);    // illegal data value
+    if (start + count > kRegisters) return exception(2);  // illegal data address
+    if (options.modbusException > 0) return exception(static_cast<uint8_t>(options.modbusException));
     Bytes reply{address, function, static_cast<uint8_t>(2 * count)};
     for (int i = start; i < start + count; ++i) {
         const uint16_t r = HoldingRegister(i);
@@ -408,8 +362,7 @@ Bytes Module::HandleModbus(std::span<const uint8_t> request)
         reply.push_back(static_cast<uint8_t>(r & 0xFF));
     }
     AppendModbusCrc(reply);
-    if (options.modbusBadCrc)
-        reply.back() ^= 0xFF;
+    if (options.modbusBadCrc) reply.back() ^= 0xFF;
     return reply;
 }
 
@@ -422,11 +375,10 @@ std::string Module::SystemReply() const
 {
     const SystemSettings& s = system;
     std::string xy1(1, DigitChar(s.returnTimeA));
-    if (options.badDigit)
-        xy1 = "x";
+    if (options.badDigit) xy1 = "x";
     // "ADR:" before "AADR:", which also contains "ADR:".
-    return "QX#BA1:" + std::string{DigitChar(s.baudA), DigitChar(s.parityA)} + "#BA2:" +
-           std::string{DigitChar(s.baudB), DigitChar(s.parityB)} + "#MD:" + DigitChar(s.mode) +
+    return "QX#BA1:" + std::string{DigitChar(s.baudA), DigitChar(s.parityA)} +
+           "#BA2:" + std::string{DigitChar(s.baudB), DigitChar(s.parityB)} + "#MD:" + DigitChar(s.mode) +
            "#ADR:" + Fixed(s.slaveAddress, 3) + "#XY1:" + xy1 + "#XY2:" + DigitChar(s.returnTimeB) +
            "#JTM:" + Fixed(s.pollInterval, 3) + "#AADR:" + Fixed(s.baseA, 5) + "," + Fixed(s.baseB, 5) + "#";
 }
@@ -438,10 +390,8 @@ std::string Module::DeviceReply(int d) const
     const int type = options.meterType >= 0 ? std::min(options.meterType, 99) : dev.meterType;
 
     std::string formats;
-    for (int f : dev.formats)
-        formats += DigitChar(f);
-    if (options.badDigit)
-        formats[0] = 'x';
+    for (int f : dev.formats) formats += DigitChar(f);
+    if (options.badDigit) formats[0] = 'x';
     std::string rules;
     for (const ParseRule& r : dev.rules)
         rules += std::string(",") + DigitChar(r.command) + Fixed(r.start, 2) + DigitChar(r.length);
@@ -457,8 +407,7 @@ std::string Module::DeviceReply(int d) const
         std::string("CAMD") + dc + "1:" + ByteListText(dev.commands[0].open, dev.commands[0].bytes, false),
         std::string("CAMD") + dc + "2:" + ByteListText(dev.commands[1].open, dev.commands[1].bytes, false),
     };
-    if (options.reorder)
-        std::reverse(sections.begin(), sections.end());
+    if (options.reorder) std::reverse(sections.begin(), sections.end());
 
     std::string reply = std::string("QQ") + dc + "#";
     for (size_t i = 0; i < sections.size(); ++i) {
@@ -492,11 +441,9 @@ void MoveAwayFromDefaults(Module& m)
         dev.addressBits = 3 + d;
         dev.commands[0] = {true, {0x01, 0x03, static_cast<uint8_t>(d)}};
         dev.commands[1] = {false, {0xFD, 0xAD}};
-        for (int r = 0; r < 4; ++r)
-            dev.rules[r] = {(r + d) % 3, 10 * r + d, r % 2};
+        for (int r = 0; r < 4; ++r) dev.rules[r] = {(r + d) % 3, 10 * r + d, r % 2};
     }
-    for (int s = 0; s < kSlots; ++s)
-        m.monitorSlots[s] = {s % 2 == 0, {0x10, static_cast<uint8_t>(s), 0xFF}};
+    for (int s = 0; s < kSlots; ++s) m.monitorSlots[s] = {s % 2 == 0, {0x10, static_cast<uint8_t>(s), 0xFF}};
 }
 
 }  // namespace ortiva::sim

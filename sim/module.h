@@ -28,18 +28,18 @@ namespace ortiva::sim {
 
 // The module's own serial sides, address, mode and timing.
 struct SystemSettings {
-    int baudA = 3;        // RS232/RS485A baud index 0..7 (3: 9600)
-    int parityA = 0;      // 0 none, 1 odd, 2 even
-    int baudB = 3;        // RS485B
+    int baudA = 3;    // RS232/RS485A baud index 0..7 (3: 9600)
+    int parityA = 0;  // 0 none, 1 odd, 2 even
+    int baudB = 3;    // RS485B
     int parityB = 0;
     int mode = 0;          // working mode 0..4 (0: transparent)
-    int slaveAddress = 1; // MODBUS slave address 0..247 (0: answers no one)
-    int returnTimeA = 3; // data return time index 0..5
+    int slaveAddress = 1;  // MODBUS slave address 0..247 (0: answers no one)
+    int returnTimeA = 3;   // data return time index 0..5
     int returnTimeB = 3;
     int pollInterval = 100;  // meter polling interval in 10 ms units, 0..999
-    int baseA = 0;        // data base addresses 0..99999
+    int baseA = 0;           // data base addresses 0..99999
     int baseB = 0;
-    int yb = 0;            // last "YB" value received (1 or 2), 0 before any
+    int yb = 0;  // last "YB" value received (1 or 2), 0 before any
 };
 
 // Coefficients of variables 1 to 4; one set for the whole module (their
@@ -62,11 +62,11 @@ struct ParseRule {
 };
 
 struct DeviceRecord {
-    int enabled = 0;       // 0 close, 1 open
-    int deviceMode = 1;   // 0 secondary master, 1 master
-    int meterType = 0;    // 0..19
-    int preambles = 5;     // 4..9
-    int clearTime = 60;   // seconds, 0..999
+    int enabled = 0;               // 0 close, 1 open
+    int deviceMode = 1;            // 0 secondary master, 1 master
+    int meterType = 0;             // 0..19
+    int preambles = 5;             // 4..9
+    int clearTime = 60;            // seconds, 0..999
     std::array<int, 5> formats{};  // current, variables 1..4
     std::array<CustomCommand, 2> commands;
     int addressBits = 8;  // 3..9
@@ -90,10 +90,10 @@ struct ModuleOptions {
     bool badDigit = false;      // a letter in one digit field of QX, QQd and RCAD replies
     bool lateSections = false;  // QQd: the sections after DFO start beyond character 255
     int meterType = -1;         // QQd: report this meter type (0..99) instead of the stored one
-    bool reorder = false;        // QQd: sections in reverse order
-    bool moving = false;         // published readings follow a slow waveform (else steady)
+    bool reorder = false;       // QQd: sections in reverse order
+    bool moving = false;        // published readings follow a slow waveform (else steady)
     int modbusException = 0;    // > 0: register reads answered with this exception code
-    bool modbusBadCrc = false; // register replies carry a wrong CRC
+    bool modbusBadCrc = false;  // register replies carry a wrong CRC
     HartReplyOptions hart;
 };
 

@@ -23,24 +23,19 @@ constexpr size_t kMaxRequest = 4096;
 // A client that reads nothing for this long loses the rest of a reply.
 constexpr int kWriteStallMs = 1000;
 
-[[noreturn]] void Fail(const char* what)
-{
-    throw std::system_error(errno, std::generic_category(), what);
-}
+[[noreturn]] void Fail(const char* what) { throw std::system_error(errno, std::generic_category(), what); }
 
 void Log(const char* direction, std::span<const uint8_t> bytes)
 {
     std::string shown;
-    for (uint8_t b : bytes)
-        shown += (b >= 0x20 && b < 0x7F) ? static_cast<char>(b) : '.';
+    for (uint8_t b : bytes) shown += (b >= 0x20 && b < 0x7F) ? static_cast<char>(b) : '.';
     std::fprintf(stderr, "ortiva-sim %s %zu bytes: %s |%s|\n", direction, bytes.size(), HexDump(bytes).c_str(),
                  shown.c_str());
 }
 
 void CloseFd(int& fd)
 {
-    if (fd >= 0)
-        ::close(fd);
+    if (fd >= 0) ::close(fd);
     fd = -1;
 }
 
@@ -48,8 +43,7 @@ void CloseFd(int& fd)
 
 Bytes ShapeReply(const Bytes& reply, const LineOptions& line)
 {
-    if (reply.empty())
-        return {};
+    if (reply.empty()) return {};
     const size_t noise = line.garbage ? kLineNoise.size() : 0;
     const size_t size = std::max(noise + reply.size(), line.longReply ? kLongReplySize : size_t{0});
     Bytes out(size, kLongReplyFiller);
@@ -58,25 +52,18 @@ Bytes ShapeReply(const Bytes& reply, const LineOptions& line)
     return out;
 }
 
-SimServer::SimServer(SimOptions options) : options_(options)
-{
-    module_.options = options.module;
-}
+SimServer::SimServer(SimOptions options) : options_(options) { module_.options = options.module; }
 
 SimServer::~SimServer() { Stop(); }
 
 void SimServer::Start()
 {
-    if (thread_.joinable())
-        return;
+    if (thread_.joinable()) return;
     try {
         master_fd_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (master_fd_ < 0)
-            Fail("posix_openpt");
-        if (::grantpt(master_fd_) != 0)
-            Fail("grantpt");
-        if (::unlockpt(master_fd_) != 0)
-            Fail("unlockpt");
+        if (master_fd_ < 0) Fail("posix_openpt");
+        if (::grantpt(master_fd_) != 0) Fail("grantpt");
+        if (::unlockpt(master_fd_) != 0) Fail("unlockpt");
         char name[256];
         if (const int rc = ::ptsname_r(master_fd_, name, sizeof name); rc != 0) {
             errno = rc;
@@ -84,21 +71,16 @@ void SimServer::Start()
         }
         slave_path_ = name;
         slave_fd_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (slave_fd_ < 0)
-            Fail("open pty slave");
+        if (slave_fd_ < 0) Fail("open pty slave");
         // Raw from the start: no echo, no line editing, no translation.
         termios tio{};
-        if (::tcgetattr(slave_fd_, &tio) != 0)
-            Fail("tcgetattr");
+        if (::tcgetattr(slave_fd_, &tio) != 0) Fail("tcgetattr");
         ::cfmakeraw(&tio);
-        if (::tcsetattr(slave_fd_, TCSANOW, &tio) != 0)
-            Fail("tcsetattr");
+        if (::tcsetattr(slave_fd_, TCSANOW, &tio) != 0) Fail("tcsetattr");
         const int flags = ::fcntl(master_fd_, F_GETFL);
-        if (flags < 0 || ::fcntl(master_fd_, F_SETFL, flags | O_NONBLOCK) != 0)
-            Fail("fcntl");
+        if (flags < 0 || ::fcntl(master_fd_, F_SETFL, flags | O_NONBLOCK) != 0) Fail("fcntl");
         wake_fd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        if (wake_fd_ < 0)
-            Fail("eventfd");
+        if (wake_fd_ < 0) Fail("eventfd");
     } catch (...) {
         CloseFd(wake_fd_);
         CloseFd(slave_fd_);
@@ -127,8 +109,7 @@ void SimServer::Stop()
     if (!link_path_.empty()) {
         char target[512];
         const ssize_t n = ::readlink(link_path_.c_str(), target, sizeof target - 1);
-        if (n >= 0 && std::string(target, static_cast<size_t>(n)) == slave_path_)
-            ::unlink(link_path_.c_str());
+        if (n >= 0 && std::string(target, static_cast<size_t>(n)) == slave_path_) ::unlink(link_path_.c_str());
         link_path_.clear();
     }
 }
@@ -141,11 +122,9 @@ void SimServer::MakeLink(const std::string& path)
             errno = EEXIST;
             Fail(path.c_str());
         }
-        if (::unlink(path.c_str()) != 0)
-            Fail(path.c_str());
+        if (::unlink(path.c_str()) != 0) Fail(path.c_str());
     }
-    if (::symlink(slave_path_.c_str(), path.c_str()) != 0)
-        Fail(path.c_str());
+    if (::symlink(slave_path_.c_str(), path.c_str()) != 0) Fail(path.c_str());
     link_path_ = path;
 }
 
@@ -194,10 +173,7 @@ bool SimServer::Pause(int ms)
 // A client that opens the port exclusively (TIOCEXCL) leaves the flag on the
 // pseudo-terminal when it closes, because the pair lives on while this server
 // holds it; without root it could then never reopen. The server clears it.
-void SimServer::ClearExclusive()
-{
-    ::ioctl(slave_fd_, TIOCNXCL);
-}
+void SimServer::ClearExclusive() { ::ioctl(slave_fd_, TIOCNXCL); }
 
 void SimServer::Run()
 {
@@ -216,8 +192,7 @@ void SimServer::Run()
         pollfd fds[2] = {{master_fd_, POLLIN, 0}, {wake_fd_, POLLIN, 0}};
         const int rc = ::poll(fds, 2, pending.empty() ? kIdleTickMs : gap);
         if (rc < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             break;
         }
         if (fds[1].revents != 0) {
@@ -228,8 +203,7 @@ void SimServer::Run()
         if (fds[0].revents & POLLIN) {
             uint8_t buf[1024];
             ssize_t n;
-            while ((n = ::read(master_fd_, buf, sizeof buf)) > 0)
-                pending.insert(pending.end(), buf, buf + n);
+            while ((n = ::read(master_fd_, buf, sizeof buf)) > 0) pending.insert(pending.end(), buf, buf + n);
             if (pending.size() >= kMaxRequest) {
                 Serve(pending);
                 pending.clear();
@@ -255,15 +229,16 @@ void SimServer::Run()
 // bit, 8 data bits, the module's parity bit if it has one, a stop bit.
 std::chrono::nanoseconds SimServer::CharacterTime() const
 {
-    static constexpr struct { speed_t code; long rate; } kRates[] = {
-        {B1200, 1200}, {B2400, 2400}, {B4800, 4800}, {B9600, 9600}, {B19200, 19200},
-        {B38400, 38400}, {B57600, 57600}, {B115200, 115200}, {B230400, 230400}};
+    static constexpr struct {
+        speed_t code;
+        long rate;
+    } kRates[] = {{B1200, 1200},   {B2400, 2400},   {B4800, 4800},     {B9600, 9600},    {B19200, 19200},
+                  {B38400, 38400}, {B57600, 57600}, {B115200, 115200}, {B230400, 230400}};
     long rate = 9600;
     termios tio{};
     if (::tcgetattr(slave_fd_, &tio) == 0) {
         for (const auto& r : kRates)
-            if (::cfgetospeed(&tio) == r.code)
-                rate = r.rate;
+            if (::cfgetospeed(&tio) == r.code) rate = r.rate;
     }
     const long bits = module_.system.parityA != 0 ? 11 : 10;
     return std::chrono::nanoseconds(bits * 1'000'000'000L / rate);
@@ -275,8 +250,7 @@ bool SimServer::LineMatches(const SystemSettings& system) const
 {
     static constexpr speed_t kRates[] = {B1200, B2400, B4800, B9600, B19200, B38400, B57600, B115200};
     termios tio{};
-    if (::tcgetattr(slave_fd_, &tio) != 0 || system.baudA < 0 || system.baudA > 7)
-        return false;
+    if (::tcgetattr(slave_fd_, &tio) != 0 || system.baudA < 0 || system.baudA > 7) return false;
     return ::cfgetospeed(&tio) == kRates[system.baudA];
 }
 
@@ -289,30 +263,25 @@ void SimServer::Serve(const Bytes& request)
     {
         std::lock_guard lock(mutex_);
         line = options_.line;
-        if (!line.checkRate || LineMatches(module_.system))
-            reply = module_.Handle(request);
-        if (line.pace)
-            character = CharacterTime();
+        if (!line.checkRate || LineMatches(module_.system)) reply = module_.Handle(request);
+        if (line.pace) character = CharacterTime();
     }
     if (line.pace) {
         // The request's own bytes took this long to arrive on a real line.
         std::this_thread::sleep_until(arrived + character * static_cast<long>(request.size()));
     }
-    if (line.verbose)
-        Log("<-", request);
+    if (line.verbose) Log("<-", request);
     if (!reply.empty() && !line.noReply) {
         const Bytes out = ShapeReply(reply, line);
         if (Pause(line.delayMs)) {
             if (line.splitMs >= 0) {
                 const auto half = static_cast<std::ptrdiff_t>(std::max<size_t>(out.size() / 2, 1));
                 WriteAll(Bytes(out.begin(), out.begin() + half), character);
-                if (Pause(line.splitMs))
-                    WriteAll(Bytes(out.begin() + half, out.end()), character);
+                if (Pause(line.splitMs)) WriteAll(Bytes(out.begin() + half, out.end()), character);
             } else {
                 WriteAll(out, character);
             }
-            if (line.verbose)
-                Log("->", out);
+            if (line.verbose) Log("->", out);
         }
     } else if (line.verbose) {
         std::fprintf(stderr, "ortiva-sim -> no reply\n");
@@ -341,10 +310,8 @@ void SimServer::WriteAll(const Bytes& bytes, std::chrono::nanoseconds character)
             done += static_cast<size_t>(n);
             continue;
         }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno != EAGAIN)
-            return;
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN) return;
         pollfd fds[2] = {{master_fd_, POLLOUT, 0}, {wake_fd_, POLLIN, 0}};
         if (::poll(fds, 2, kWriteStallMs) <= 0 || fds[1].revents != 0)
             return;  // nobody reads, or stopping: the rest is lost as on a real line

@@ -18,19 +18,19 @@ namespace ortiva::sim {
 
 // How replies travel on the line.
 struct LineOptions {
-    int frameGapMs = 20;    // silence that ends a request
+    int frameGapMs = 20;     // silence that ends a request
     int delayMs = 20;        // from the end of a request to the reply
     bool noReply = false;    // requests still act on the module, nothing is sent
     int splitMs = -1;        // >= 0: the reply in two halves with this pause between them
-    bool garbage = false;     // noise bytes before every reply
+    bool garbage = false;    // noise bytes before every reply
     bool longReply = false;  // every reply padded to kLongReplySize bytes
-    bool verbose = false;     // requests and replies logged to stderr
+    bool verbose = false;    // requests and replies logged to stderr
     bool checkRate = false;  // requests count only when the line is set to the module's
-                              // RS232/RS485A rate (a real line garbles them otherwise)
-    bool pace = false;        // every byte costs its wire time at the line's rate: a
-                              // request ends after 3.5 characters of silence (not
-                              // frameGapMs), the reply waits for the request's own
-                              // wire time and goes out byte by byte at the rate
+                             // RS232/RS485A rate (a real line garbles them otherwise)
+    bool pace = false;       // every byte costs its wire time at the line's rate: a
+                             // request ends after 3.5 characters of silence (not
+                             // frameGapMs), the reply waits for the request's own
+                             // wire time and goes out byte by byte at the rate
 };
 
 struct SimOptions {

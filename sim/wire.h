@@ -44,9 +44,6 @@ int DigitsValue(std::string_view text, size_t pos, size_t count);
 std::string Fixed(int value, int width);
 
 inline Bytes ToBytes(std::string_view text) { return Bytes(text.begin(), text.end()); }
-inline std::string ToText(std::span<const uint8_t> bytes)
-{
-    return std::string(bytes.begin(), bytes.end());
-}
+inline std::string ToText(std::span<const uint8_t> bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 }  // namespace ortiva::sim

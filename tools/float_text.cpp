@@ -97,10 +97,7 @@ float SingleFromBytes(const std::array<uint8_t, 4>& b)
     return f;
 }
 
-std::string GeneralText15(double value, const std::string& sep)
-{
-    return WithSeparator(General15Dot(value), sep);
-}
+std::string GeneralText15(double value, const std::string& sep) { return WithSeparator(General15Dot(value), sep); }
 
 std::string FloatText(const std::array<uint8_t, 4>& b, size_t maxChars, const std::string& sep)
 {

@@ -73,8 +73,8 @@ ModbusReply ParseModbusReply(std::span<const uint8_t> reply, uint8_t slave, uint
     ModbusReply r;
     const auto frame = FindFrame(reply, slave, count);
     if (!frame) {
-        r.fault = "no reply frame from slave " + std::to_string(slave) + " in " + std::to_string(reply.size()) +
-                  " bytes";
+        r.fault =
+            "no reply frame from slave " + std::to_string(slave) + " in " + std::to_string(reply.size()) + " bytes";
         return r;
     }
     if (!frame->crcHolds) {
@@ -87,8 +87,7 @@ ModbusReply ParseModbusReply(std::span<const uint8_t> reply, uint8_t slave, uint
         return r;
     }
     for (size_t i = 0; i < count; ++i)
-        r.registers.push_back(
-            static_cast<uint16_t>(reply[frame->at + 3 + 2 * i] << 8 | reply[frame->at + 4 + 2 * i]));
+        r.registers.push_back(static_cast<uint16_t>(reply[frame->at + 3 + 2 * i] << 8 | reply[frame->at + 4 + 2 * i]));
     return r;
 }
 

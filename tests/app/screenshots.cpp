@@ -66,8 +66,8 @@ int main(int argc, char* argv[])
         << "\n";
     out << "window frame: " << rect(form.frameGeometry()) << ", client " << rect(form.geometry()) << "\n";
     out << "content: needs " << area->widget()->minimumSizeHint().width() << "x"
-        << area->widget()->minimumSizeHint().height() << ", scroll bars:"
-        << (area->horizontalScrollBar()->isVisible() ? " horizontal" : "")
+        << area->widget()->minimumSizeHint().height()
+        << ", scroll bars:" << (area->horizontalScrollBar()->isVisible() ? " horizontal" : "")
         << (area->verticalScrollBar()->isVisible() ? " vertical" : "") << "\n";
     out << "font: " << QFontInfo(form.font()).family() << " " << QFontInfo(form.font()).pixelSize() << "px\n";
     line(&form);

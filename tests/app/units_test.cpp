@@ -1,10 +1,10 @@
 // The window's shared units: messages and the error report, the one-shot
 // timer, the field sink over widgets, and the JPEG decoder.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QCheckBox>
 #include <QTest>
 
 #include <memory>
@@ -63,16 +63,26 @@ void UnitsTest::fullStopRule_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("letter") << "Error opening serial port" << "Error opening serial port.";
-    QTest::newRow("digit sorts after '.'") << "value 5" << "value 5.";
-    QTest::newRow("slash sorts after '.'") << "a/" << "a/.";
-    QTest::newRow("quote sorts before '.'") << "'x' is not a valid integer value'" << "'x' is not a valid integer value'";
-    QTest::newRow("exclamation mark") << "Connection timed out!" << "Connection timed out!";
-    QTest::newRow("full stop already") << "Done." << "Done.";
-    QTest::newRow("closing parenthesis") << "(x)" << "(x)";
-    QTest::newRow("trailing blank") << "abc " << "abc ";
-    QTest::newRow("minus sorts before '.'") << "a-" << "a-";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("letter") << "Error opening serial port"
+                            << "Error opening serial port.";
+    QTest::newRow("digit sorts after '.'") << "value 5"
+                                           << "value 5.";
+    QTest::newRow("slash sorts after '.'") << "a/"
+                                           << "a/.";
+    QTest::newRow("quote sorts before '.'") << "'x' is not a valid integer value'"
+                                            << "'x' is not a valid integer value'";
+    QTest::newRow("exclamation mark") << "Connection timed out!"
+                                      << "Connection timed out!";
+    QTest::newRow("full stop already") << "Done."
+                                       << "Done.";
+    QTest::newRow("closing parenthesis") << "(x)"
+                                         << "(x)";
+    QTest::newRow("trailing blank") << "abc "
+                                    << "abc ";
+    QTest::newRow("minus sorts before '.'") << "a-"
+                                            << "a-";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void UnitsTest::fullStopRule()
@@ -302,7 +312,7 @@ void UnitsTest::unknownControlsAreProgrammingErrors()
     SmallForm f;
     ortiva::FormFields fields(f.form.get());
     QVERIFY_THROWS_EXCEPTION(std::invalid_argument, fields.SetText("Edit99", "1"));
-    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, fields.SetIndex("edit", 0));      // not a list
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, fields.SetIndex("edit", 0));        // not a list
     QVERIFY_THROWS_EXCEPTION(std::invalid_argument, fields.SetChecked("label", true));  // not a check box
 }
 

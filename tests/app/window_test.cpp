@@ -3,12 +3,13 @@
 // window on the screen it opens on, keyboard order, and the port list.
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
-#include <QMenuBar>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -16,16 +17,15 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTabWidget>
-#include <QApplication>
 #include <QTest>
 
 #include <cstdlib>
 
 #include <memory>
 
-#include "private_settings.h"
 #include "messages.h"
 #include "one_shot_timer.h"
+#include "private_settings.h"
 #include "tcomm.h"
 #include "tform1.h"
 
@@ -71,8 +71,8 @@ const QStringList kDesignNames = {
     "Image2", "Image3"};
 
 // Created hidden and never shown.
-const QStringList kHiddenNames = {"ONECHECK03", "ONECMAD03", "Button35", "Button41", "ONECHECK04", "ONECMAD04",
-                                  "Button42", "Button43", "GroupBox22"};
+const QStringList kHiddenNames = {"ONECHECK03", "ONECMAD03", "Button35", "Button41",  "ONECHECK04",
+                                  "ONECMAD04",  "Button42",  "Button43", "GroupBox22"};
 
 }  // namespace
 
@@ -148,9 +148,9 @@ void WindowTest::windowAndPages()
 void WindowTest::clearedByCreation()
 {
     // The per-device fields start blank although they have design values.
-    for (const char* name : {"ComboBox6", "RADCOM1", "RADCOM3", "RADCOM5", "RADCOM7", "READLG1", "READLG3", "READLG5",
-                             "READLG7", "FAMOUT1", "FAMOUT3", "FAMOUT5", "FAMOUT7", "FAMOUT9", "ComboBox28",
-                             "ComboBox29"}) {
+    for (const char* name :
+         {"ComboBox6", "RADCOM1", "RADCOM3", "RADCOM5", "RADCOM7", "READLG1", "READLG3", "READLG5", "READLG7",
+          "FAMOUT1", "FAMOUT3", "FAMOUT5", "FAMOUT7", "FAMOUT9", "ComboBox28", "ComboBox29"}) {
         auto* box = control<QComboBox>(name);
         QVERIFY2(box->currentIndex() == -1, name);
         QVERIFY2(box->currentText().isEmpty(), name);
@@ -222,15 +222,42 @@ void WindowTest::editAndLabelDefaults_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("text");
     const QList<QPair<const char*, const char*>> rows = {
-        {"Edit14", "001"}, {"Edit6", ""}, {"ABadr", "00000"}, {"BBadr", "00000"}, {"PCBSN", "00000000"},
-        {"Edit9", "6"}, {"Edit10", ""}, {"Edit18", "001"}, {"Edit19", "00"}, {"Edit20", "10"}, {"Beilv", "0.001"},
-        {"xishu2", "1.000"}, {"xishu3", "1.000"}, {"xishu4", "1.000"}, {"Edit7", ""}, {"Edit22", ""}, {"Edit8", ""},
-        {"Edit28", ""}, {"Edit25", ""}, {"ONECMAD01", ""}, {"RUNCAMD2", ""},
+        {"Edit14", "001"},
+        {"Edit6", ""},
+        {"ABadr", "00000"},
+        {"BBadr", "00000"},
+        {"PCBSN", "00000000"},
+        {"Edit9", "6"},
+        {"Edit10", ""},
+        {"Edit18", "001"},
+        {"Edit19", "00"},
+        {"Edit20", "10"},
+        {"Beilv", "0.001"},
+        {"xishu2", "1.000"},
+        {"xishu3", "1.000"},
+        {"xishu4", "1.000"},
+        {"Edit7", ""},
+        {"Edit22", ""},
+        {"Edit8", ""},
+        {"Edit28", ""},
+        {"Edit25", ""},
+        {"ONECMAD01", ""},
+        {"RUNCAMD2", ""},
         // labels
-        {"Label77", "V6.0(Aug 20. 2024)"}, {"Label12", " *10 ms"}, {"Label48", "Preamble Lengh:"},
-        {"Label68", "current(RTU_ADR)"}, {"Label19", "40001:"}, {"Label24", "40003:"}, {"Label27", "40005:"},
-        {"Label28", "40007:"}, {"Label29", "40009:"}, {"HLabel1", "00000"}, {"HLabel5", "00000"}, {"Label8", ""},
-        {"Label51", ""}, {"Label13", "HEX (76 89 FD AD)"},
+        {"Label77", "V6.0(Aug 20. 2024)"},
+        {"Label12", " *10 ms"},
+        {"Label48", "Preamble Lengh:"},
+        {"Label68", "current(RTU_ADR)"},
+        {"Label19", "40001:"},
+        {"Label24", "40003:"},
+        {"Label27", "40005:"},
+        {"Label28", "40007:"},
+        {"Label29", "40009:"},
+        {"HLabel1", "00000"},
+        {"HLabel5", "00000"},
+        {"Label8", ""},
+        {"Label51", ""},
+        {"Label13", "HEX (76 89 FD AD)"},
         {"Label16", "Check the box when using USB to RS232 interface+RS232 interface to RS485 interface"}};
     for (const auto& [name, text] : rows) QTest::newRow(name) << name << text;
 }
@@ -277,7 +304,8 @@ void WindowTest::itemListsKeepTheirOddities()
 
 void WindowTest::whichListsTakeTypedText()
 {
-    for (const char* name : {"SPREALCOM", "ComboBox11", "ComboBox10", "JIANZHI", "ComboBox30", "ComboBox42", "ComboBox27"})
+    for (const char* name :
+         {"SPREALCOM", "ComboBox11", "ComboBox10", "JIANZHI", "ComboBox30", "ComboBox42", "ComboBox27"})
         QVERIFY2(control<QComboBox>(name)->isEditable(), name);
     for (const char* name : {"ComboBox17", "ComboBox41", "ComboBox7", "ComboBox2", "FAMOUT1", "ComboBox15"})
         QVERIFY2(!control<QComboBox>(name)->isEditable(), name);
@@ -390,8 +418,8 @@ void WindowTest::layoutIsTidy()
     QStringList problems;
     // At the design size everything fits without scrolling.
     const bool designSize = form->ClientArea->size() == QSize(1110, 651);
-    if (designSize && (form->ClientArea->horizontalScrollBar()->isVisible() ||
-                       form->ClientArea->verticalScrollBar()->isVisible())) {
+    if (designSize &&
+        (form->ClientArea->horizontalScrollBar()->isVisible() || form->ClientArea->verticalScrollBar()->isVisible())) {
         problems << QStringLiteral("the design size needs scrolling");
         for (int page = 0; page < form->PageControl1->count(); ++page) {
             const QWidget* w = form->PageControl1->widget(page);
@@ -450,8 +478,12 @@ void WindowTest::fitsTheScreen()
     const QRect room = form->screen()->availableGeometry();
     const QRect frame = form->frameGeometry();
     QVERIFY2(room.contains(frame), qPrintable(QStringLiteral("frame %1,%2 %3x%4 outside %5x%6")
-                                                  .arg(frame.x()).arg(frame.y()).arg(frame.width())
-                                                  .arg(frame.height()).arg(room.width()).arg(room.height())));
+                                                  .arg(frame.x())
+                                                  .arg(frame.y())
+                                                  .arg(frame.width())
+                                                  .arg(frame.height())
+                                                  .arg(room.width())
+                                                  .arg(room.height())));
     const QSize design(1110, 651 + form->MenuBar->height());  // the design's client area below the menu bar
     QCOMPARE(form->size(), design.boundedTo(room.size() - (frame.size() - form->size())));
     QVERIFY(std::abs((frame.left() - room.left()) - (room.right() - frame.right())) <= 1);
@@ -486,20 +518,22 @@ void WindowTest::tabOrderIsReadingOrder_data()
 {
     QTest::addColumn<int>("page");
     QTest::addColumn<QStringList>("order");
-    QTest::newRow("System Parameter")
-        << 0
-        << QStringList{"SPREALCOM", "ComboBox11", "ComboBox10", "Button1", "Button6",
-                       // left column
-                       "ComboBox2", "ComboBox4", "Button5", "ComboBox8", "ComboBox9", "Button9", "Edit6", "Button27",
-                       "PCBSN", "JIANZHI", "Button60", "CheckBox1", "CheckBox2",
-                       // right column
-                       "ComboBox7", "Button24", "Edit14", "Button29", "RS485ADY", "Button15", "RS485BDY", "Button33",
-                       "ABadr", "Button28", "BBadr", "Button32", "Button30", "Button23"};
-    QTest::newRow("Transparent Mode")
-        << 1
-        << QStringList{"Edit9",  "ComboBox30", "ComboBox42", "Edit28", "Edit29",     "Edit31",  "Edit32",
-                       "Button7", "Edit25",    "ComboBox3",  "Edit26", "ComboBox31", "Edit27",  "ComboBox32",
-                       "Edit30", "ComboBox33", "Button16",   "ComboBox27", "Button14", "Edit10", "Button20"};
+    QTest::newRow("System Parameter") << 0
+                                      << QStringList{"SPREALCOM", "ComboBox11", "ComboBox10", "Button1", "Button6",
+                                                     // left column
+                                                     "ComboBox2", "ComboBox4", "Button5", "ComboBox8", "ComboBox9",
+                                                     "Button9", "Edit6", "Button27", "PCBSN", "JIANZHI", "Button60",
+                                                     "CheckBox1", "CheckBox2",
+                                                     // right column
+                                                     "ComboBox7", "Button24", "Edit14", "Button29", "RS485ADY",
+                                                     "Button15", "RS485BDY", "Button33", "ABadr", "Button28", "BBadr",
+                                                     "Button32", "Button30", "Button23"};
+    QTest::newRow("Transparent Mode") << 1 << QStringList{"Edit9",    "ComboBox30", "ComboBox42", "Edit28",
+                                                          "Edit29",   "Edit31",     "Edit32",     "Button7",
+                                                          "Edit25",   "ComboBox3",  "Edit26",     "ComboBox31",
+                                                          "Edit27",   "ComboBox32", "Edit30",     "ComboBox33",
+                                                          "Button16", "ComboBox27", "Button14",   "Edit10",
+                                                          "Button20"};
     QTest::newRow("MODBUS Parameter Configuration")
         << 2
         << QStringList{"ComboBox41", "ComboBox6", "ComboBox16", "ComboBox17", "ComboBox34", "Edit1", "Button10",
@@ -513,9 +547,8 @@ void WindowTest::tabOrderIsReadingOrder_data()
                        // right: operation mode, coefficients
                        "ComboBox14", "Button22", "ComboBox18", "Beilv", "Button2", "xishu2", "xishu3", "xishu4",
                        "Button19", "Button31"};
-    QTest::newRow("Monitoring Command") << 3
-                                        << QStringList{"ONECHECK01", "ONECMAD01", "Button3",  "Button8",
-                                                       "ONECHECK02", "ONECMAD02", "Button25", "Button11"};
+    QTest::newRow("Monitoring Command") << 3 << QStringList{"ONECHECK01", "ONECMAD01", "Button3",  "Button8",
+                                                            "ONECHECK02", "ONECMAD02", "Button25", "Button11"};
     QTest::newRow("2-Wire Instruments") << 4 << QStringList{};
     QTest::newRow("4-Wire Instruments") << 5 << QStringList{};
 }
@@ -577,12 +610,22 @@ void WindowTest::portListOffersThePresentDevices()
     } steps[] = {
         {"at start", [] {}, 0, QStringLiteral("COM1")},
         {"a device chosen", [box] { box->setCurrentIndex(13); }, 13, QStringLiteral("/dev/ttyUSB0")},
-        {"the chosen device now listed later", [&present] { present.insert(present.begin(), {"/dev/ttyACM1", "", "", "", ""}); },
+        {"the chosen device now listed later",
+         [&present] {
+             present.insert(present.begin(), {"/dev/ttyACM1", "", "", "", ""});
+         },
          14, QStringLiteral("/dev/ttyUSB0")},
-        {"the chosen device gone", [&present] { present = {{"/dev/ttyACM0", "", "", "", ""}}; }, -1,
-         QStringLiteral("/dev/ttyUSB0")},
-        {"a path typed", [box] { box->setCurrentIndex(-1); box->setEditText(QStringLiteral("/dev/pts/7")); }, -1,
-         QStringLiteral("/dev/pts/7")},
+        {"the chosen device gone",
+         [&present] {
+             present = {{"/dev/ttyACM0", "", "", "", ""}};
+         },
+         -1, QStringLiteral("/dev/ttyUSB0")},
+        {"a path typed",
+         [box] {
+             box->setCurrentIndex(-1);
+             box->setEditText(QStringLiteral("/dev/pts/7"));
+         },
+         -1, QStringLiteral("/dev/pts/7")},
         {"a fixed item chosen", [box] { box->setCurrentIndex(4); }, 4, QStringLiteral("COM5")},
     };
     for (const auto& step : steps) {
@@ -590,7 +633,8 @@ void WindowTest::portListOffersThePresentDevices()
         box->showPopup();
         box->hidePopup();
         QStringList expected = fixed;
-        for (const ortiva::PortItem& item : ortiva::PortListItems(present)) expected << QString::fromStdString(item.text);
+        for (const ortiva::PortItem& item : ortiva::PortListItems(present))
+            expected << QString::fromStdString(item.text);
         QVERIFY2(items() == expected, step.what);
         QVERIFY2(box->currentIndex() == step.index, step.what);
         QVERIFY2(box->currentText() == step.text, step.what);

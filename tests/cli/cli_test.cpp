@@ -104,10 +104,7 @@ std::string ReadFile(const std::string& path)
     return bytes.str();
 }
 
-Json ReadJson(const std::string& path)
-{
-    return Json::parse(ReadFile(path));
-}
+Json ReadJson(const std::string& path) { return Json::parse(ReadFile(path)); }
 
 void WriteFile(const std::string& path, const std::string& bytes)
 {
@@ -116,10 +113,7 @@ void WriteFile(const std::string& path, const std::string& bytes)
     f << bytes;
 }
 
-std::string Text(const Json& j)
-{
-    return j.dump(4);
-}
+std::string Text(const Json& j) { return j.dump(4); }
 
 // A folder of its own for each test, removed with it.
 class CliTest : public testing::Test {
@@ -186,10 +180,12 @@ TEST_F(CliTest, NoOrUnreadableReplyLeavesTheProfileUntouched)
     } rows[] = {
         {"no reply", [](sim::SimOptions& o) { o.line.noReply = true; }, "no reply to the communication query"},
         {"bad digit", [](sim::SimOptions& o) { o.module.badDigit = true; }, "the reply to the system parameter query"},
-        {"noise, and sections past 255 characters", [](sim::SimOptions& o) {
+        {"noise, and sections past 255 characters",
+         [](sim::SimOptions& o) {
              o.line.garbage = true;
              o.module.lateSections = true;
-         }, "the reply to the query of devices[0] lacks"},
+         },
+         "the reply to the query of devices[0] lacks"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.fault);
@@ -219,9 +215,7 @@ TEST_F(CliTest, MalformedProfilesAreRefusedBeforeAnythingIsSent)
         change(p);
         return Text(p);
     };
-    auto device = [&](int d, const char* key, Json v) {
-        return with([&](Json& p) { p["devices"][d][key] = v; });
-    };
+    auto device = [&](int d, const char* key, Json v) { return with([&](Json& p) { p["devices"][d][key] = v; }); };
     auto pairs = [](int n) {
         std::string t = "01";
         for (int i = 1; i < n; ++i) t += " 01";
@@ -245,7 +239,8 @@ TEST_F(CliTest, MalformedProfilesAreRefusedBeforeAnythingIsSent)
         {"unknown key", with([](Json& p) { p["system"]["modbus_slave_adress"] = 3; }),
          "system.modbus_slave_adress: unknown key"},
         {"missing group", with([](Json& p) { p.erase("monitoring"); }), "monitoring: missing group"},
-        {"out of range", device(2, "buffer_clear_time", 1000), "devices[2].buffer_clear_time: 1000 is outside 0 to 999"},
+        {"out of range", device(2, "buffer_clear_time", 1000),
+         "devices[2].buffer_clear_time: 1000 is outside 0 to 999"},
         {"not an item", device(4, "preamble_length", 10), "devices[4].preamble_length: 10 is not one of its items"},
         {"bad command bytes", device(1, "read_command_2", "0G 11"),
          "devices[1].read_command_2: '0G 11' is refused: Data eeore!"},
@@ -254,9 +249,11 @@ TEST_F(CliTest, MalformedProfilesAreRefusedBeforeAnythingIsSent)
         {"16 command bytes", with([&](Json& p) { p["monitoring"][1]["command"] = pairs(16); }),
          "monitoring[2].command: '01 01 01 01 01 01 01 01 01 01 01 01 01 01 01 01' is refused: 16 bytes, at most 14"},
         {"20000 command bytes", device(2, "read_command_2", pairs(20000)), "is refused: 20000 bytes, at most 14"},
-        {"a half byte", device(0, "read_command_1", "01 0"), "devices[0].read_command_1: '01 0' is refused: half a byte"},
+        {"a half byte", device(0, "read_command_1", "01 0"),
+         "devices[0].read_command_1: '01 0' is refused: half a byte"},
         {"two bytes unseparated", device(0, "read_command_1", "2323"), "'2323' is more than one byte"},
-        {"a repeated key", twice("modbus_slave_address", "5", "\"system\""), "system.modbus_slave_address: given twice"},
+        {"a repeated key", twice("modbus_slave_address", "5", "\"system\""),
+         "system.modbus_slave_address: given twice"},
         {"a repeated key in a slot", twice("enabled", "true", "\"monitoring\""), "monitoring[1].enabled: given twice"},
         // Control characters are shown, not cut at.
         {"U+0000 in a key", with([](Json& p) { p["system"][std::string("\0x", 2)] = 1; }),
@@ -287,7 +284,9 @@ TEST_F(CliTest, ALineLostMidBackupEndsTheRunAtOnce)
     std::thread pull([&] {
         if (sim.server->WaitForRequests(3, std::chrono::seconds(20))) sim.server->Stop();
     });
-    const Result r = RunTool(sim.Line() << "--timeout" << "60000" << "backup" << File("keep.json"));
+    const Result r = RunTool(sim.Line() << "--timeout"
+                                        << "60000"
+                                        << "backup" << File("keep.json"));
     pull.join();
     EXPECT_EQ(r.code, kExitPort);
     EXPECT_NE(r.err.find("the serial port " + sim.server->SlavePath() + " was disconnected during the query of"),
@@ -319,8 +318,7 @@ TEST_F(CliTest, ABackupOntoAFullDiskKeepsTheOldProfile)
     {
         std::ofstream filler(small / "filler", std::ios::binary);
         const std::string block(512, '\0');
-        while (filler.write(block.data(), static_cast<std::streamsize>(block.size())) && filler.flush()) {
-        }
+        while (filler.write(block.data(), static_cast<std::streamsize>(block.size())) && filler.flush()) {}
     }
     const Result r = RunTool(sim.Line() << "backup" << profile);
     EXPECT_EQ(r.code, kExitUsage);
@@ -363,19 +361,21 @@ TEST_F(CliTest, DiffNamesTheDifferingKeys)
     });
     const Result r = RunTool(sim.Line() << "diff" << File("p.json"));
     EXPECT_EQ(r.code, kExitMismatch);
-    EXPECT_EQ(r.out,
-              "monitoring[5].command: module \"AB\", profile \"\"\n"
-              "monitoring[5].enabled: module \"true\", profile \"false\"\n"
-              "system.modbus_slave_address: module \"9\", profile \"1\"\n");
+    EXPECT_EQ(r.out, "monitoring[5].command: module \"AB\", profile \"\"\n"
+                     "monitoring[5].enabled: module \"true\", profile \"false\"\n"
+                     "system.modbus_slave_address: module \"9\", profile \"1\"\n");
 }
 
 // A key set by name reaches the module through the command that carries it.
 TEST_F(CliTest, SetKeysReachTheModule)
 {
     Sim sim;
-    const Result r = RunTool(sim.Line() << "set" << "system.rs485b_baud=115200" << "system.rs485b_parity=Even"
-                                    << "devices[1].preamble_length=9" << "monitoring[3].command=76 89 FD AD"
-                                    << "coefficients.variable3_coefficient=0.5");
+    const Result r = RunTool(sim.Line() << "set"
+                                        << "system.rs485b_baud=115200"
+                                        << "system.rs485b_parity=Even"
+                                        << "devices[1].preamble_length=9"
+                                        << "monitoring[3].command=76 89 FD AD"
+                                        << "coefficients.variable3_coefficient=0.5");
     ASSERT_EQ(r.code, kExitDone) << r.err;
     sim.server->WithModule([](sim::Module& m) {
         EXPECT_EQ(m.system.baudB, 7);
@@ -384,13 +384,17 @@ TEST_F(CliTest, SetKeysReachTheModule)
         EXPECT_EQ(m.monitorSlots[2].bytes, (sim::Bytes{0x76, 0x89, 0xFD, 0xAD}));
         EXPECT_EQ(m.coefficients.others[1], "0.500");
     });
-    EXPECT_EQ(RunTool(sim.Line() << "set" << "devices[5].enabled=Open").code, kExitUsage);
+    EXPECT_EQ(RunTool(sim.Line() << "set"
+                                 << "devices[5].enabled=Open")
+                  .code,
+              kExitUsage);
 }
 
 TEST_F(CliTest, HartVariablesThroughTheModule)
 {
     Sim sim;
-    const Result r = RunTool(sim.Line() << "hart" << "variables");
+    const Result r = RunTool(sim.Line() << "hart"
+                                        << "variables");
     ASSERT_EQ(r.code, kExitDone) << r.err;
     const Json o = Json::parse(r.out);
     sim.server->WithModule([&](sim::Module& m) {
@@ -401,7 +405,10 @@ TEST_F(CliTest, HartVariablesThroughTheModule)
     });
     // Outside transparent mode nothing passes to the instrument.
     sim.server->WithModule([](sim::Module& m) { m.system.mode = 1; });
-    EXPECT_EQ(RunTool(sim.Line() << "hart" << "identify").code, kExitNoReply);
+    EXPECT_EQ(RunTool(sim.Line() << "hart"
+                                 << "identify")
+                  .code,
+              kExitNoReply);
 }
 
 // read and watch decode by the formats the device records name, at the
@@ -415,20 +422,31 @@ TEST_F(CliTest, ReadAndWatchThePublishedValues)
         m.system.slaveAddress = 17;
         for (int d = 0; d < sim::kDevices; ++d) m.devices[d].formats = {1, 3, 4, 2, d % 5};
     });
-    const Result read = RunTool(sim.Line() << "read" << "device" << "2" << "--json");
+    const Result read = RunTool(sim.Line() << "read"
+                                           << "device"
+                                           << "2"
+                                           << "--json");
     ASSERT_EQ(read.code, kExitDone) << read.err;
     const Json r = Json::parse(read.out);
     EXPECT_EQ(r["slave"], 17);
     std::vector<std::string> formats;
     for (const Json& q : r["devices"][0]["quantities"]) formats.push_back(q["format"]);
-    EXPECT_EQ(formats, (std::vector<std::string>{"float CDAB", "uint32 CDAB", "abs uint32 CDAB", "uint32 ABCD",
-                                                 "uint32 ABCD"}));
+    EXPECT_EQ(formats,
+              (std::vector<std::string>{"float CDAB", "uint32 CDAB", "abs uint32 CDAB", "uint32 ABCD", "uint32 ABCD"}));
     EXPECT_EQ(r["devices"][0]["quantities"][4]["register"], 40029);
 
     // Formats and slave given: the registers are the one request sent.
     const size_t requests = sim.server->RequestsHandled();
-    const Result given = RunTool(sim.Line() << "read" << "device" << "2" << "--slave" << "17" << "--as" << "float DCBA"
-                                            << "--as" << "variable4=int32 BADC" << "--json");
+    const Result given = RunTool(sim.Line() << "read"
+                                            << "device"
+                                            << "2"
+                                            << "--slave"
+                                            << "17"
+                                            << "--as"
+                                            << "float DCBA"
+                                            << "--as"
+                                            << "variable4=int32 BADC"
+                                            << "--json");
     ASSERT_EQ(given.code, kExitDone) << given.err;
     sim.server->WaitForRequests(requests + 2, std::chrono::milliseconds(100));
     EXPECT_EQ(sim.server->RequestsHandled(), requests + 1);
@@ -446,11 +464,20 @@ TEST_F(CliTest, ReadAndWatchThePublishedValues)
             o.module.modbusException = f == "exception" ? 2 : 0;
             o.module.modbusBadCrc = f == "bad crc";
         });
-        const Result bad = RunTool(sim.Line() << "read" << "device" << "2" << "--slave" << "17" << "--as" << "float ABCD");
+        const Result bad = RunTool(sim.Line() << "read"
+                                              << "device"
+                                              << "2"
+                                              << "--slave"
+                                              << "17"
+                                              << "--as"
+                                              << "float ABCD");
         EXPECT_EQ(bad.code, kExitNoReply);
         EXPECT_NE(bad.err.find(message), std::string::npos) << bad.err;
     }
-    sim.Options([](sim::SimOptions& o) { o.module.modbusException = 0; o.module.modbusBadCrc = false; });
+    sim.Options([](sim::SimOptions& o) {
+        o.module.modbusException = 0;
+        o.module.modbusBadCrc = false;
+    });
 
     const std::string csv = File("values.csv");
     constexpr int kSamples = 30;
@@ -469,8 +496,14 @@ TEST_F(CliTest, ReadAndWatchThePublishedValues)
         waitFor([&] { return sim.server->RequestsHandled() >= before + 3; });
         sim.Options([](sim::SimOptions& o) { o.line.noReply = false; });
     });
-    const Result watch = RunTool(sim.Line() << "--timeout" << "100" << "watch" << "device" << "2" << "--interval"
-                                            << "10" << "--count" << std::to_string(kSamples) << "--csv" << csv);
+    const Result watch = RunTool(sim.Line() << "--timeout"
+                                            << "100"
+                                            << "watch"
+                                            << "device"
+                                            << "2"
+                                            << "--interval"
+                                            << "10"
+                                            << "--count" << std::to_string(kSamples) << "--csv" << csv);
     silence.join();
 
     EXPECT_EQ(watch.code, kExitDone) << watch.err;
@@ -483,7 +516,8 @@ TEST_F(CliTest, ReadAndWatchThePublishedValues)
     EXPECT_EQ(occurrences(watch.err, "the module answers again"), 1u) << watch.err;
     const std::string file = ReadFile(csv);
     EXPECT_TRUE(file.starts_with("time,\"device 2 current (40021, float CDAB)\",\"device 2 variable 1 (40023, "
-                                 "uint32 CDAB)\"")) << file;
+                                 "uint32 CDAB)\""))
+        << file;
     const size_t lines = occurrences(file, "\r\n");
     EXPECT_GE(lines, 4u);
     EXPECT_LE(lines, kSamples - 2u);  // the header and the samples answered: three or more were not
@@ -539,7 +573,8 @@ TEST(PortCatalog, SysfsGivesTheSerialLinesAndWhatTheUsbAdaptersAre)
 TEST(ProfileKeys, ValuesBecomeTheWindowsFrames)
 {
     Sim sim;
-    Result r = RunTool(sim.Line() << "query" << "all");
+    Result r = RunTool(sim.Line() << "query"
+                                  << "all");
     ASSERT_EQ(r.code, kExitDone) << r.err;
     const Json base = Json::parse(r.out);
     struct Row {

@@ -16,8 +16,8 @@
 #include <functional>
 #include <memory>
 
-#include "messages.h"
 #include "../app/private_settings.h"
+#include "messages.h"
 #include "one_shot_timer.h"
 #include "sim_server.h"
 #include "tform1.h"

@@ -43,7 +43,8 @@ private slots:
         b.form->ComboBox27->setCurrentIndex(3);
         b.form->Button14->click();
         QCOMPARE(b.SendBuffer(), QStringLiteral("FF FF FF FF FF FF FF 82 A6 06 12 34 56 06 01 03 56 "));
-        QVERIFY(Bench::WaitFor([&] { return b.sim.WithModule([](ortiva::sim::Module& m) { return int(m.hart.pollAddress); }) == 3; }));
+        QVERIFY(Bench::WaitFor(
+            [&] { return b.sim.WithModule([](ortiva::sim::Module& m) { return int(m.hart.pollAddress); }) == 3; }));
         QVERIFY(Bench::WaitFor([&] { return !b.ReceiveBuffer().isEmpty(); }));
         QCOMPARE(b.form->Exchange.PendingCode, 106);
 

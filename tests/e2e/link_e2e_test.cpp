@@ -161,7 +161,8 @@ private slots:
         QVERIFY(!b.ReceiveBuffer().startsWith(QLatin1String("QX")));
         // Neither half holds both "QX" and the base addresses at its end.
         QVERIFY(b.form->BBadr->text() != QLatin1String("00777"));
-        QVERIFY(b.messages.Texts().isEmpty() || b.messages.Texts().first().contains(QLatin1String("not a valid integer")));
+        QVERIFY(b.messages.Texts().isEmpty() ||
+                b.messages.Texts().first().contains(QLatin1String("not a valid integer")));
         Q_UNUSED(edit14Before);
     }
 
@@ -309,8 +310,9 @@ private slots:
             QVERIFY(!b.Open());
             QCOMPARE(b.messages.Texts(), QStringList{QStringLiteral("Error opening serial port.")});
             const QString details = b.messages.Messages().front().details;
-            const QString holder = QStringLiteral("(EBUSY).\nAnother program has the port open: link_e2e_tests (process %1).")
-                                       .arg(QCoreApplication::applicationPid());
+            const QString holder =
+                QStringLiteral("(EBUSY).\nAnother program has the port open: link_e2e_tests (process %1).")
+                    .arg(QCoreApplication::applicationPid());
             QVERIFY2(details.contains(holder), qPrintable(details));
         }
 

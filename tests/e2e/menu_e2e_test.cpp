@@ -6,11 +6,11 @@
 #include <QAction>
 #include <QChart>
 #include <QChartView>
-#include <QLegend>
-#include <QLegendMarker>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
@@ -23,8 +23,8 @@
 
 #include "cli_app.h"
 #include "live_values.h"
-#include "tcomm.h"
 #include "profile.h"
+#include "tcomm.h"
 
 #include "bench.h"
 
@@ -99,7 +99,8 @@ private slots:
         b.form->SaveConfigAction->trigger();
         QVERIFY(Progress(b) != nullptr);
         QVERIFY(!b.form->Button23->isEnabled());  // the design's exchanges wait
-        QVERIFY(b.WaitForMessage(QStringLiteral("The module's configuration was saved to %1.").arg(saved), kPlanWaitMs));
+        QVERIFY(
+            b.WaitForMessage(QStringLiteral("The module's configuration was saved to %1.").arg(saved), kPlanWaitMs));
         QVERIFY(b.form->Button23->isEnabled());
         QVERIFY(!b.form->ModuleFirmware.isEmpty());
         b.form->Button1->click();  // A's line for ortiva-cli alone
@@ -117,8 +118,8 @@ private slots:
         QVERIFY(b.WaitForMessage(QStringLiteral("Read back: the module and the file are equal."), kPlanWaitMs));
         const auto& asked = b.messages.Messages();
         QCOMPARE(asked[asked.size() - 3].text, QStringLiteral("Save the module's configuration before restoring?"));
-        QVERIFY(asked[asked.size() - 2].details.contains(
-            QStringLiteral("system.rs232_rs485a_baud: 9600 \u2192 19200")));
+        QVERIFY(
+            asked[asked.size() - 2].details.contains(QStringLiteral("system.rs232_rs485a_baud: 9600 \u2192 19200")));
         QCOMPARE(b.form->ComboBox11->currentText(), QStringLiteral("19200"));
         QCOMPARE(b.form->ComboBox10->currentIndex(), 1);
         QCOMPARE(b.form->Comm1->BaudRate(), 19200u);
@@ -142,7 +143,8 @@ private slots:
         QVERIFY(Bench::WaitFor([&] { return b.form->CompareResult != nullptr; }, kPlanWaitMs));
         auto* table = b.form->CompareResult->findChild<QTableWidget*>(QStringLiteral("CompareTable"));
         QVERIFY(table->rowCount() > 10);
-        QList<QTableWidgetItem*> row = table->findItems(QStringLiteral("system.modbus_slave_address"), Qt::MatchExactly);
+        QList<QTableWidgetItem*> row =
+            table->findItems(QStringLiteral("system.modbus_slave_address"), Qt::MatchExactly);
         QCOMPARE(row.size(), 1);
         QCOMPARE(table->item(row[0]->row(), 1)->text(), QStringLiteral("17"));
         QCOMPARE(table->item(row[0]->row(), 2)->text(), QStringLiteral("1"));
@@ -206,24 +208,26 @@ private slots:
         b.messages.QueueAnswer(QMessageBox::No);
         b.messages.QueueAnswer(QMessageBox::Yes);
         b.form->RestoreConfigAction->trigger();
-        QVERIFY(Bench::WaitFor([&] {
-            return Progress(b) && Progress(b)->labelText().startsWith(QLatin1String("Device 1: HART polling"));
-        }, kPlanWaitMs));
+        QVERIFY(Bench::WaitFor(
+            [&] { return Progress(b) && Progress(b)->labelText().startsWith(QLatin1String("Device 1: HART polling")); },
+            kPlanWaitMs));
         const QString sent = b.SendBuffer();
         b.form->Button23->click();  // disabled beneath the dialog: nothing goes out
         b.form->Button6->click();
         Progress(b)->findChild<QPushButton*>()->click();
-        QVERIFY(Bench::WaitFor([&] { return b.messages.Texts().last().startsWith(QLatin1String("The restore was cancelled.")); },
-                               kPlanWaitMs));
+        QVERIFY(Bench::WaitFor(
+            [&] { return b.messages.Texts().last().startsWith(QLatin1String("The restore was cancelled.")); },
+            kPlanWaitMs));
         const QString text = b.messages.Texts().last();
-        QVERIFY2(text.contains(QStringLiteral("Written: Device 0: HART polling, Device 0: output formats")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("Written: Device 0: HART polling, Device 0: output formats")),
+                 qPrintable(text));
         QVERIFY(text.contains(QStringLiteral("Device 1: HART polling")));
         QVERIFY(!text.contains(QStringLiteral("System:")));
         QCOMPARE(b.SendBuffer(), sent);
         Bench::Settle(2000);
         b.sim.WithModule([](ortiva::sim::Module& m) {
             QCOMPARE(m.devices[0].preambles, 4);  // written
-            QCOMPARE(m.system.slaveAddress, 1);  // never reached
+            QCOMPARE(m.system.slaveAddress, 1);   // never reached
             QCOMPARE(m.system.baudA, 3);
         });
         QVERIFY(!Progress(b) || !Progress(b)->isVisible());

@@ -41,8 +41,9 @@ private slots:
         b.form->Edit6->clear();
         b.form->ABadr->clear();
         b.form->Button23->click();
-        QVERIFY(Bench::WaitFor([&] { return b.form->BBadr->text() == QLatin1String("00000") &&
-                                            b.form->ABadr->text() == QLatin1String("40001"); }));
+        QVERIFY(Bench::WaitFor([&] {
+            return b.form->BBadr->text() == QLatin1String("00000") && b.form->ABadr->text() == QLatin1String("40001");
+        }));
         QCOMPARE(b.form->Edit14->text(), QStringLiteral("017"));
         QCOMPARE(b.form->ComboBox7->currentIndex(), 2);
         QCOMPARE(b.form->ComboBox14->currentIndex(), 2);
@@ -62,7 +63,7 @@ private slots:
         b.form->Edit6->clear();
         b.form->Button27->click();
         QCOMPARE(b.messages.Texts(), (QStringList{"MODBUS slave address: '1000' is outside 0 to 999.",
-                                                   "'' is not a valid integer value."}));
+                                                  "'' is not a valid integer value."}));
         QCOMPARE(b.SendBuffer(), QString());  // emptied before the refusal
         QCOMPARE(b.form->Exchange.PendingCode, 0);
         QVERIFY(!b.form->Timer3->isEnabled());

@@ -13,12 +13,12 @@ TEST(ExchangeRules, ReceivePlanPerPendingCode)
         bool clear;
     };
     const Row rows[] = {
-        {0, BufferView::Text, false, true},    {100, BufferView::Hex, true, false},
-        {103, BufferView::Hex, true, false},   {104, BufferView::Hex, false, false},
-        {106, BufferView::Hex, false, false},  {200, BufferView::Text, false, true},
-        {201, BufferView::Text, true, false},  {202, BufferView::Text, true, false},
-        {301, BufferView::Text, true, false},  {302, BufferView::Hex, false, false},
-        {501, BufferView::Text, true, false},  {999, BufferView::Text, false, true},
+        {0, BufferView::Text, false, true},   {100, BufferView::Hex, true, false},
+        {103, BufferView::Hex, true, false},  {104, BufferView::Hex, false, false},
+        {106, BufferView::Hex, false, false}, {200, BufferView::Text, false, true},
+        {201, BufferView::Text, true, false}, {202, BufferView::Text, true, false},
+        {301, BufferView::Text, true, false}, {302, BufferView::Hex, false, false},
+        {501, BufferView::Text, true, false}, {999, BufferView::Text, false, true},
     };
     for (const auto& r : rows) {
         auto p = PlanReceive(r.code);
@@ -36,7 +36,7 @@ TEST(ExchangeRules, TickPlanPerPendingCode)
         bool clearPending, clearKind, stopTimer;
     };
     const Row rows[] = {
-        {100, Decoder::HartDevice, true, false, true},    {103, Decoder::HartVariables, true, false, true},
+        {100, Decoder::HartDevice, true, false, true},     {103, Decoder::HartVariables, true, false, true},
         {201, Decoder::CommQuery, true, true, false},      {202, Decoder::SystemParams, false, false, false},
         {301, Decoder::ModbusParams, false, false, false}, {501, Decoder::Monitoring, false, false, false},
         {0, Decoder::None, false, false, false},           {104, Decoder::None, false, false, false},

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "recording_sink.h"
 #include "hart_decoders.h"
+#include "recording_sink.h"
 
 using namespace ortiva;
 using ortiva::RecordingSink;
@@ -20,13 +20,12 @@ void AppendChecksum(Bytes& r, size_t from)
 }
 
 // A command 0 reply as a HART slave sends it (byte count 14).
-Bytes IdentityReply(int preambles, uint8_t manufacturer, uint8_t type, uint8_t required, Bytes id,
-                    uint8_t response = 0)
+Bytes IdentityReply(int preambles, uint8_t manufacturer, uint8_t type, uint8_t required, Bytes id, uint8_t response = 0)
 {
     Bytes r(static_cast<size_t>(preambles), 0xFF);
     const size_t start = r.size();
-    const Bytes body = {0x06, 0x80, 0x00, 0x0E, response, 0x00, 0xFE, manufacturer, type, required,
-                        0x05, 0x01, 0x01, 0x08, 0x00, id[0], id[1], id[2]};
+    const Bytes body = {0x06,     0x80, 0x00, 0x0E, response, 0x00, 0xFE,  manufacturer, type,
+                        required, 0x05, 0x01, 0x01, 0x08,     0x00, id[0], id[1],        id[2]};
     r.insert(r.end(), body.begin(), body.end());
     AppendChecksum(r, start);
     return r;
@@ -42,7 +41,7 @@ Bytes VariablesReply(int preambles, const std::vector<Variable>& vars, uint8_t r
 {
     Bytes r(static_cast<size_t>(preambles), 0xFF);
     const size_t start = r.size();
-    const Bytes head = {0x86, 0xA6, 0x06, 0x12, 0x34, 0x56, 0x03, static_cast<uint8_t>(6 + 5 * vars.size()),
+    const Bytes head = {0x86,     0xA6, 0x06, 0x12, 0x34, 0x56, 0x03, static_cast<uint8_t>(6 + 5 * vars.size()),
                         response, 0x00, 0x41, 0x60, 0x00, 0x00};
     r.insert(r.end(), head.begin(), head.end());
     for (const auto& v : vars) {
@@ -54,9 +53,9 @@ Bytes VariablesReply(int preambles, const std::vector<Variable>& vars, uint8_t r
 }
 
 const std::vector<Variable> kFourVariables = {
-    {32, {0x41, 0x48, 0x00, 0x00}},  // 12.5 degC
-    {61, {0xC2, 0xF6, 0xE9, 0x79}},  // -123.456 kg
-    {77, {0x7F, 0xA0, 0x00, 0x00}},  // HART not-a-number
+    {32, {0x41, 0x48, 0x00, 0x00}},   // 12.5 degC
+    {61, {0xC2, 0xF6, 0xE9, 0x79}},   // -123.456 kg
+    {77, {0x7F, 0xA0, 0x00, 0x00}},   // HART not-a-number
     {250, {0x3F, 0x8C, 0xCC, 0xCD}},  // 1.1, unknown unit
 };
 
@@ -232,18 +231,15 @@ TEST(HartDecoders, ValueTexts)
         const char* text;
     };
     const Row rows[] = {
-        {{0x7F, 0xC0, 0x00, 0x00}, "00000000"},   // not a number
-        {{0x7F, 0x00, 0x00, 0x01}, "00000000"},   // any first byte 0x7F
-        {{0x7F, 0x80, 0x00, 0x00}, "00000000"},   // +INF starts with 0x7F too
-        {{0x7F, 0x7F, 0xFF, 0xFF}, "00000000"},   // so does the largest single
-        {{0x41, 0x48, 0x00, 0x00}, "12.5"},
-        {{0xC2, 0xF6, 0xE9, 0x79}, "-123.4560"},
-        {{0x4E, 0x6E, 0x6B, 0x28}, "1E9"},         // 1000000000: no integer digit dropped
-        {{0x3F, 0x8C, 0xCC, 0xCD}, "1.1000000"},
-        {{0xFF, 0xC0, 0x00, 0x00}, "-NAN"},
-        {{0xFF, 0x80, 0x00, 0x00}, "-INF"},
-        {{0xFF, 0x7F, 0xFF, 0xFF}, "-3.403E38"},   // huge
-        {{0x00, 0x00, 0x00, 0x01}, "1.401E-45"},   // tiny
+        {{0x7F, 0xC0, 0x00, 0x00}, "00000000"},  // not a number
+        {{0x7F, 0x00, 0x00, 0x01}, "00000000"},  // any first byte 0x7F
+        {{0x7F, 0x80, 0x00, 0x00}, "00000000"},  // +INF starts with 0x7F too
+        {{0x7F, 0x7F, 0xFF, 0xFF}, "00000000"},  // so does the largest single
+        {{0x41, 0x48, 0x00, 0x00}, "12.5"},      {{0xC2, 0xF6, 0xE9, 0x79}, "-123.4560"},
+        {{0x4E, 0x6E, 0x6B, 0x28}, "1E9"},  // 1000000000: no integer digit dropped
+        {{0x3F, 0x8C, 0xCC, 0xCD}, "1.1000000"}, {{0xFF, 0xC0, 0x00, 0x00}, "-NAN"},
+        {{0xFF, 0x80, 0x00, 0x00}, "-INF"},      {{0xFF, 0x7F, 0xFF, 0xFF}, "-3.403E38"},  // huge
+        {{0x00, 0x00, 0x00, 0x01}, "1.401E-45"},                                           // tiny
     };
     for (const auto& r : rows) {
         const std::string t = HartValueText(r.bytes, ".");

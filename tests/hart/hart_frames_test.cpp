@@ -46,7 +46,7 @@ TEST(HartFrames, DeviceQueryShortFrames)
         {"6", 1, {15, "15"}, Join(Preambles(7), {0x02, 0x0F, 0x00, 0x00, 0x0D})},  // secondary master
         {"0", 0, {0, "0"}, Join(Preambles(1), {0x02, 0x80, 0x00, 0x00, 0x82})},
         {"-1", 0, {0, "0"}, {0x02, 0x80, 0x00, 0x00, 0x82}},
-        {" 2 ", 0, {-1, "9"}, Join(Preambles(3), {0x02, 0x89, 0x00, 0x00, 0x8B})},  // typed address
+        {" 2 ", 0, {-1, "9"}, Join(Preambles(3), {0x02, 0x89, 0x00, 0x00, 0x8B})},   // typed address
         {"498", -1, {0, ""}, Join(Preambles(499), {0x02, 0x00, 0x00, 0x00, 0x02})},  // exactly fills TxFrame
     };
     for (const auto& r : rows) {
@@ -86,7 +86,8 @@ TEST(HartFrames, LongFramesFromTheIdentity)
         {Identity(0xFF, 0xFF, 0xFF, 0xFF, 0xFF), 1, 0x3F},
     };
     for (const auto& r : rows) {
-        EXPECT_EQ(HartVariablesQueryCommand(r.identity, "4", r.mode).bytes[6], r.first) << int(r.identity.ManufacturerId);
+        EXPECT_EQ(HartVariablesQueryCommand(r.identity, "4", r.mode).bytes[6], r.first)
+            << int(r.identity.ManufacturerId);
         EXPECT_EQ(HartAddressSetCommand(r.identity, "4", r.mode, {8, "8"}).bytes[6], r.first);
     }
     // Before any device query the identity is zero.
@@ -107,9 +108,9 @@ TEST(HartFrames, ManualCommand)
         {"76 89 FD AD", "6", Join(Preambles(7), {0x76, 0x89, 0xFD, 0xAD, 0xAF})},
         {"02 80 00 00", "5", Join(Preambles(6), {0x02, 0x80, 0x00, 0x00, 0x82})},
         {"76 89 FD AD ", "6", Join(Preambles(7), {0x76, 0x89, 0xFD, 0xAD, 0xAF})},  // trailing blank
-        {"76 89 F", "0", Join(Preambles(1), {0x76, 0x89, 0xFF})},                  // lone nibble ignored
-        {"5A", "-1", {0x5A, 0x5A}},                                                // one byte is its own checksum
-        {"01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10", "1",                  // 16 typed: first 15 sent
+        {"76 89 F", "0", Join(Preambles(1), {0x76, 0x89, 0xFF})},                   // lone nibble ignored
+        {"5A", "-1", {0x5A, 0x5A}},                                                 // one byte is its own checksum
+        {"01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10", "1",                    // 16 typed: first 15 sent
          Join(Preambles(2), {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0x00})},
     };
     for (const auto& r : rows) {
@@ -127,8 +128,8 @@ TEST(HartFrames, ManualCommand)
         const char* message;
     };
     const Refusal refusals[] = {
-        {"7689FDAD", "NO SPACK"}, {"", "NO SPACK"}, {"76-89", "NO SPACK"}, {"76 89 fd ad", "Data eeore!"},
-        {"7g 89", "Data eeore!"},
+        {"7689FDAD", "NO SPACK"},       {"", "NO SPACK"},         {"76-89", "NO SPACK"},
+        {"76 89 fd ad", "Data eeore!"}, {"7g 89", "Data eeore!"},
     };
     for (const auto& r : refusals) {
         // The typed bytes are judged first: a bad Edit9 is not reached.
@@ -178,9 +179,9 @@ TEST(HartFrames, AddressTypedIntoTheLists)
         int expected;  // -1: refused
     };
     const Row rows[] = {
-        {{3, "3"}, 15, 3},    {{-1, "7"}, 15, 7},    {{0, "12"}, 15, 12},  // typed over a selection not yet replaced
-        {{-1, " 9 "}, 15, 9}, {{5, ""}, 15, 5},      {{-1, "16"}, 15, -1}, {{-1, "-1"}, 15, -1},
-        {{-1, "abc"}, 15, -1}, {{-1, ""}, 15, -1},   {{-1, "9"}, 8, -1},   {{-1, "8"}, 8, 8},
+        {{3, "3"}, 15, 3},     {{-1, "7"}, 15, 7}, {{0, "12"}, 15, 12},  // typed over a selection not yet replaced
+        {{-1, " 9 "}, 15, 9},  {{5, ""}, 15, 5},   {{-1, "16"}, 15, -1}, {{-1, "-1"}, 15, -1},
+        {{-1, "abc"}, 15, -1}, {{-1, ""}, 15, -1}, {{-1, "9"}, 8, -1},   {{-1, "8"}, 8, 8},
     };
     for (const auto& r : rows) {
         if (r.expected < 0) {

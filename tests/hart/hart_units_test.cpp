@@ -12,8 +12,8 @@ TEST(HartUnits, CodesMapToTheirListEntries)
         int code;
         int index;
     };
-    const Row rows[] = {{1, 0}, {32, 12}, {33, 13}, {61, 46}, {62, 47}, {77, 55}, {237, 11}, {57, 75},
-                        {75, 76}, {250, 76}, {0, 76}, {-1, 76}, {255, 76}};
+    const Row rows[] = {{1, 0},   {32, 12}, {33, 13},  {61, 46}, {62, 47}, {77, 55}, {237, 11},
+                        {57, 75}, {75, 76}, {250, 76}, {0, 76},  {-1, 76}, {255, 76}};
     for (const auto& r : rows) EXPECT_EQ(HartUnitIndex(r.code), r.index) << r.code;
     EXPECT_EQ(HartUnitItems(0)[46], "kg        ");
     EXPECT_EQ(HartUnitItems(0)[47], "MetTon    ");

@@ -66,7 +66,9 @@ public:
         std::vector<char*> envp;
         for (std::string& e : environment) envp.push_back(e.data());
         envp.push_back(nullptr);
-        EXPECT_EQ(::posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environment.empty() ? environ : envp.data()), 0);
+        EXPECT_EQ(
+            ::posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environment.empty() ? environ : envp.data()),
+            0);
         ::posix_spawn_file_actions_destroy(&actions);
         ::close(in[0]);
         ::close(out[1]);
@@ -297,7 +299,8 @@ TEST_P(CommOpenFailure, RaisesItsTextAndLeavesNothingOpen)
     const std::string advice = ortiva::OpenFailureAdvice(path, systemError);
     for (const std::string& line : GetParam().advice) {
         EXPECT_NE(advice.find(Filled(line, path, holder)), std::string::npos)
-            << "missing: " << Filled(line, path, holder) << "\nin:\n" << advice;
+            << "missing: " << Filled(line, path, holder) << "\nin:\n"
+            << advice;
     }
 
     if (setup.lockFd >= 0) {
@@ -321,8 +324,11 @@ std::string TempFile()
 }
 
 const FailingName kFailingNames[] = {
-    {"MissingDevice", [](FailingSetup&) { return std::string("\\\\.\\COM199"); }, "Error opening serial port",
-     ERROR_FILE_NOT_FOUND, {}},
+    {"MissingDevice",
+     [](FailingSetup&) { return std::string("\\\\.\\COM199"); },
+     "Error opening serial port",
+     ERROR_FILE_NOT_FOUND,
+     {}},
     {"RegularFile", [](FailingSetup&) { return TempFile(); }, "File handle is not a comm handle ", 0, {}},
 };
 #else
@@ -336,22 +342,34 @@ std::string TempFile()
 }
 
 const FailingName kFailingNames[] = {
-    {"MissingDevice", [](FailingSetup&) { return std::string("/dev/ortiva-no-such-line"); },
-     "Error opening serial port", ENOENT,
+    {"MissingDevice",
+     [](FailingSetup&) { return std::string("/dev/ortiva-no-such-line"); },
+     "Error opening serial port",
+     ENOENT,
      {"Port: $PATH\nReason: No such file or directory (ENOENT).", "does not exist"}},
-    {"ComNameWithoutDevice", [](FailingSetup&) { return std::string("COM4000"); }, "Error opening serial port",
-     ENOENT, {"Port: /dev/ttyS3999\n", "(ENOENT)"}},
-    {"RegularFile", [](FailingSetup&) { return TempFile(); }, "File handle is not a comm handle ", ENOTTY,
+    {"ComNameWithoutDevice",
+     [](FailingSetup&) { return std::string("COM4000"); },
+     "Error opening serial port",
+     ENOENT,
+     {"Port: /dev/ttyS3999\n", "(ENOENT)"}},
+    {"RegularFile",
+     [](FailingSetup&) { return TempFile(); },
+     "File handle is not a comm handle ",
+     ENOTTY,
      {"Port: $PATH\n", "(ENOTTY)", "not a serial port"}},
-    {"CharacterDeviceThatIsNoLine", [](FailingSetup&) { return std::string("/dev/null"); },
-     "File handle is not a comm handle ", ENOTTY, {"not a serial port"}},
+    {"CharacterDeviceThatIsNoLine",
+     [](FailingSetup&) { return std::string("/dev/null"); },
+     "File handle is not a comm handle ",
+     ENOTTY,
+     {"not a serial port"}},
     {"LineHeldByAnotherComponent",
      [](FailingSetup& setup) {
          setup.others.push_back(std::make_unique<PumpedComm>());
          OpenOn(*setup.others.back(), setup.pty);
          return setup.pty.Path();
      },
-     "Error opening serial port", EBUSY,
+     "Error opening serial port",
+     EBUSY,
      {"Port: $PATH\nReason: Device or resource busy (EBUSY).", "Another program has the port open: $HOLDER."}},
     {"LineLockedByAnotherProgram",
      [](FailingSetup& setup) {
@@ -359,7 +377,9 @@ const FailingName kFailingNames[] = {
          EXPECT_EQ(::flock(setup.lockFd, LOCK_EX | LOCK_NB), 0);
          return setup.pty.Path();
      },
-     "Error opening serial port", EBUSY, {"(EBUSY)", "Another program has the port open: $HOLDER."}},
+     "Error opening serial port",
+     EBUSY,
+     {"(EBUSY)", "Another program has the port open: $HOLDER."}},
     {"LineOpenInAnotherProcess",
      [](FailingSetup& setup) {
          setup.helper = std::make_unique<HelperProcess>(std::vector<std::string>{},
@@ -367,7 +387,9 @@ const FailingName kFailingNames[] = {
          EXPECT_NE(setup.helper->Read("held").find("held"), std::string::npos);
          return setup.pty.Path();
      },
-     "Error opening serial port", EBUSY, {"(EBUSY)", "Another program has the port open: $HOLDER."}},
+     "Error opening serial port",
+     EBUSY,
+     {"(EBUSY)", "Another program has the port open: $HOLDER."}},
 };
 #endif
 
@@ -408,19 +430,19 @@ TEST(PortCatalog, OneItemPerDeviceInNaturalOrderWithWhatTellsThemApart)
 {
     const std::vector<ortiva::PortRecord> records = {
         {"/dev/ttyUSB10", "USB-Serial Controller", "Maker B", "", ""},
-        {"/dev/ttyUSB2", "USB UART", "Maker A", "A50285BI", "/dev/serial/by-id/usb-Maker_A_USB_UART_A50285BI-if00-port0"},
+        {"/dev/ttyUSB2", "USB UART", "Maker A", "A50285BI",
+         "/dev/serial/by-id/usb-Maker_A_USB_UART_A50285BI-if00-port0"},
         {"/dev/ttyACM0", "CDC Device", "", "", ""},
-        {"/dev/ttyS4", "", "", "", ""},                               // no description at all
-        {"/dev/ttyUSB2", "Other name", "", "", ""},                   // the same device again
+        {"/dev/ttyS4", "", "", "", ""},                                   // no description at all
+        {"/dev/ttyUSB2", "Other name", "", "", ""},                       // the same device again
         {"/dev/ttyACM0", "", "Maker C", "7", "/dev/serial/by-id/usb-C"},  // adds what the first one lacked
         {"", "no path", "", "", ""},
     };
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"/dev/ttyACM0", "CDC Device\nManufacturer: Maker C\nSerial number: 7\n/dev/serial/by-id/usb-C"},
         {"/dev/ttyS4", ""},
-        {"/dev/ttyUSB2",
-         "USB UART\nManufacturer: Maker A\nSerial number: A50285BI\n"
-         "/dev/serial/by-id/usb-Maker_A_USB_UART_A50285BI-if00-port0"},
+        {"/dev/ttyUSB2", "USB UART\nManufacturer: Maker A\nSerial number: A50285BI\n"
+                         "/dev/serial/by-id/usb-Maker_A_USB_UART_A50285BI-if00-port0"},
         {"/dev/ttyUSB10", "USB-Serial Controller\nManufacturer: Maker B"},
     };
     const std::vector<ortiva::PortItem> items = ortiva::PortListItems(records);
@@ -486,7 +508,7 @@ TEST(CommOpenClose, RunningOutOfDescriptorsPartWayUndoesTheEarlierSteps)
         {0, "Error opening serial port"},
         {1, "Unable to create event"},         // the line takes the last one
         {2, "Unable to create write thread"},  // no room for the transmit queue
-    };  // each failing with EMFILE
+    };                                         // each failing with EMFILE
     Pty pty;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.error);
@@ -550,10 +572,18 @@ TEST(CommDevicePath, ComNamesMapToSerialDevicesOtherNamesAreKept)
         const char* name;
         const char* path;
     } cases[] = {
-        {"COM1", "/dev/ttyS0"},   {"COM2", "/dev/ttyS1"},        {"COM12", "/dev/ttyS11"},
-        {"com3", "/dev/ttyS2"},   {"COM0", "COM0"},              {"COM01", "COM01"},
-        {"COM", "COM"},           {"COM1x", "COM1x"},            {"COMX", "COMX"},
-        {"", ""},                 {"/dev/ttyUSB0", "/dev/ttyUSB0"}, {"/dev/pts/7", "/dev/pts/7"},
+        {"COM1", "/dev/ttyS0"},
+        {"COM2", "/dev/ttyS1"},
+        {"COM12", "/dev/ttyS11"},
+        {"com3", "/dev/ttyS2"},
+        {"COM0", "COM0"},
+        {"COM01", "COM01"},
+        {"COM", "COM"},
+        {"COM1x", "COM1x"},
+        {"COMX", "COMX"},
+        {"", ""},
+        {"/dev/ttyUSB0", "/dev/ttyUSB0"},
+        {"/dev/pts/7", "/dev/pts/7"},
         {"COM123456", "COM123456"},
     };
     for (const auto& c : cases) {
@@ -576,8 +606,7 @@ int HoldLine(const std::string& path)
     std::printf("held\n");
     std::fflush(stdout);
     char byte;
-    while (::read(0, &byte, 1) > 0) {
-    }
+    while (::read(0, &byte, 1) > 0) {}
     return 0;
 }
 

@@ -71,8 +71,7 @@ public:
     {
         pollfd wait{master_, POLLIN, 0};
         char buffer[4096];
-        while (::poll(&wait, 1, 20) > 0 && ::read(master_, buffer, sizeof buffer) > 0) {
-        }
+        while (::poll(&wait, 1, 20) > 0 && ::read(master_, buffer, sizeof buffer) > 0) {}
     }
 
 private:
@@ -112,9 +111,8 @@ std::string Message(const char* what, int cycle, size_t length)
 bool OneOpen(TComm& comm, const Pty& pty, int cycle, std::string& inFlight)
 {
     std::string received;
-    comm.SetOnReceiveData([&](TObject*, const void* bytes, uint16_t count) {
-        received.append(static_cast<const char*>(bytes), count);
-    });
+    comm.SetOnReceiveData(
+        [&](TObject*, const void* bytes, uint16_t count) { received.append(static_cast<const char*>(bytes), count); });
     comm.SetCommName(pty.Path());
     comm.SetOutx_XonXoffFlow(false);
     comm.SetInx_XonXoffFlow(false);
@@ -127,8 +125,8 @@ bool OneOpen(TComm& comm, const Pty& pty, int cycle, std::string& inFlight)
     };
     bool intact = pty.Write(in) && PumpUntil(comm, arrived);
     const size_t early = received.size() - std::min(received.size(), in.size());
-    intact = intact && early <= inFlight.size() &&
-             inFlight.compare(inFlight.size() - early, early, received, 0, early) == 0;
+    intact =
+        intact && early <= inFlight.size() && inFlight.compare(inFlight.size() - early, early, received, 0, early) == 0;
     if (!intact) {
         std::fprintf(stderr, "cycle %d: received %zu bytes for %zu, not intact\n", cycle, received.size(), in.size());
         return false;

@@ -118,10 +118,7 @@ int HoldLine(const std::string& path);
 int OpenReport(const std::string& path);
 #endif
 
-inline void Sleep(int ms)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
+inline void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 #ifndef _WIN32
 class Pty {
@@ -247,8 +244,8 @@ public:
         size_t done = 0;
         while (done < bytes.size()) {
             DWORD put = 0;
-            ASSERT_TRUE(::WriteFile(peer_->handle, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &put,
-                                    nullptr))
+            ASSERT_TRUE(
+                ::WriteFile(peer_->handle, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &put, nullptr))
                 << ::GetLastError();
             done += put;
         }
@@ -391,10 +388,7 @@ inline int ThreadsNamed(const std::string& wanted)
     });
 }
 
-inline bool NoWorkerThreads()
-{
-    return ThreadsNamed("TReadThread") == 0 && ThreadsNamed("TWriteThread") == 0;
-}
+inline bool NoWorkerThreads() { return ThreadsNamed("TReadThread") == 0 && ThreadsNamed("TWriteThread") == 0; }
 
 #endif
 

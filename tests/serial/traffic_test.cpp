@@ -32,7 +32,10 @@ TEST(CommReceive, ChunksEndAfterTheReadIntervalOfSilence)
     } cases[] = {
         {"no pause", {{"0123456789", 0}}, {"0123456789"}, 0},
         {"pause after the 4th byte", {{"0123", 500}, {"456789", 0}}, {"0123", "456789"}, 0},
-        {"binary bytes and zeros", {{std::string("\x00\x13\x11\xff\r\n", 6), 0}}, {std::string("\x00\x13\x11\xff\r\n", 6)}, 0},
+        {"binary bytes and zeros",
+         {{std::string("\x00\x13\x11\xff\r\n", 6), 0}},
+         {std::string("\x00\x13\x11\xff\r\n", 6)},
+         0},
         {"busy user-interface thread",
          {{"AAAA", 500}, {"BBBB", 500}, {"CCCC", 500}, {"DDDD", 0}},
          {"AAAA", "BBBB", "CCCC", "DDDD"},

@@ -96,7 +96,8 @@ TEST(DeviceCommands, RefusedBeforeSending)
          "Start address of variable 4: '-1' is outside 0 to 99"},
         {[&] { return ParsingFormatCommand(0, 5, withStart(2, "")); }, true, "'' is not a valid integer value"},
         {[&] { return ParsingFormatCommand(0, 5, withStart(1, "0x1")); }, true, "'0x1' is not a valid integer value"},
-        {[] { return Variable1CoefficientCommand(0, ""); }, false, "Variable 1 coefficient: '' has fewer than five characters"},
+        {[] { return Variable1CoefficientCommand(0, ""); }, false,
+         "Variable 1 coefficient: '' has fewer than five characters"},
         {[] { return Variable1CoefficientCommand(0, "1e-3"); }, false,
          "Variable 1 coefficient: '1e-3' has fewer than five characters"},
         {[] { return VariableCoefficientsCommand("1.000", "1.000", "0,5"); }, false,
@@ -121,8 +122,9 @@ TEST(DeviceCommands, RefusedBeforeSending)
 TEST(DeviceCommands, ShortCoefficientsKeepTheirValue)
 {
     const std::pair<const char*, const char*> rows[] = {
-        {"0.5", "0.500"}, {"2", "2.000"}, {"-1", "-1.00"}, {"1234", "1234."}, {".5", ".5000"},
-        {"12.", "12.00"}, {"1.000", "1.000"}, {"1,000", "1,000"}, {"123456", "12345"}, {"abcdef", "abcde"},  // five or more: as typed
+        {"0.5", "0.500"},    {"2", "2.000"},      {"-1", "-1.00"},    {"1234", "1234."},
+        {".5", ".5000"},     {"12.", "12.00"},    {"1.000", "1.000"}, {"1,000", "1,000"},
+        {"123456", "12345"}, {"abcdef", "abcde"},  // five or more: as typed
     };
     for (const auto& [in, out] : rows) EXPECT_EQ(CoefficientField(in, "Variable 1 coefficient"), out) << in;
 }
@@ -156,7 +158,8 @@ TEST(DeviceCommands, ReadMeterCommands)
     }
 
     const std::pair<const char*, const char*> refusals[] = {
-        {"", "NO SPACK"}, {"010300", "NO SPACK"}, {"01,03", "NO SPACK"}, {"01 0g", "Data eeore!"}, {"01 03 ab", "Data eeore!"},
+        {"", "NO SPACK"},         {"010300", "NO SPACK"},      {"01,03", "NO SPACK"},
+        {"01 0g", "Data eeore!"}, {"01 03 ab", "Data eeore!"},
     };
     for (const auto& [typed, message] : refusals) {
         const ReadMeterCommandResult c = ReadMeterCommand(0, 1, 1, typed);
@@ -178,16 +181,16 @@ TEST(DeviceCommands, RegisterLabels)
 TEST(DeviceCommands, DeviceSelectionClearsExactlyTheListedControls)
 {
     const std::set<std::string> lists = {
-        "ComboBox6", "ComboBox17", "ComboBox16", "ComboBox34", "FAMOUT1",  "FAMOUT3",  "FAMOUT5",   "FAMOUT7",
-        "FAMOUT9",   "ComboBox28", "ComboBox29", "RADCOM1",    "RADCOM3",  "RADCOM5",  "RADCOM7",   "READLG1",
-        "READLG3",   "READLG5",    "READLG7",    "ComboBox7",  "RS485ADY", "RS485BDY", "ComboBox2", "ComboBox4",
-        "ComboBox8", "ComboBox9"};
+        "ComboBox6", "ComboBox17", "ComboBox16", "ComboBox34", "FAMOUT1",  "FAMOUT3",   "FAMOUT5",
+        "FAMOUT7",   "FAMOUT9",    "ComboBox28", "ComboBox29", "RADCOM1",  "RADCOM3",   "RADCOM5",
+        "RADCOM7",   "READLG1",    "READLG3",    "READLG5",    "READLG7",  "ComboBox7", "RS485ADY",
+        "RS485BDY",  "ComboBox2",  "ComboBox4",  "ComboBox8",  "ComboBox9"};
     const std::set<std::string> edits = {"Edit1",    "Edit4",    "Edit5",  "READADR1", "READADR3",
                                          "READADR5", "READADR7", "Edit14", "Edit6"};
     // Everything else a selection writes; ComboBox14, ComboBox15, ComboBox18,
     // the coefficients, ABadr, BBadr and the value captions stay as they are.
-    std::set<std::string> expected = {"Label19", "Label24", "Label27", "Label28", "Label29", "Edit19", "Edit20",
-                                      "GroupBox13"};
+    std::set<std::string> expected = {"Label19", "Label24", "Label27", "Label28",
+                                      "Label29", "Edit19",  "Edit20",  "GroupBox13"};
     expected.insert(lists.begin(), lists.end());
     expected.insert(edits.begin(), edits.end());
 

@@ -25,11 +25,10 @@ RecordingSink PageSink()
 {
     RecordingSink s;
     const std::pair<const char*, int> sizes[] = {
-        {"ComboBox18", 4}, {"ComboBox6", 2},  {"ComboBox16", 2}, {"ComboBox17", 20}, {"ComboBox34", 6},
-        {"FAMOUT1", 2},    {"FAMOUT3", 4},    {"FAMOUT5", 5},    {"FAMOUT7", 5},     {"FAMOUT9", 5},
-        {"ComboBox15", 7}, {"RADCOM1", 3},    {"RADCOM3", 3},    {"RADCOM5", 3},     {"RADCOM7", 3},
-        {"READLG1", 2},    {"READLG3", 2},    {"READLG5", 2},    {"READLG7", 2},     {"ComboBox7", 5},
-        {"ComboBox14", 5}, {"ComboBox28", 2}, {"ComboBox29", 2},
+        {"ComboBox18", 4}, {"ComboBox6", 2}, {"ComboBox16", 2}, {"ComboBox17", 20}, {"ComboBox34", 6}, {"FAMOUT1", 2},
+        {"FAMOUT3", 4},    {"FAMOUT5", 5},   {"FAMOUT7", 5},    {"FAMOUT9", 5},     {"ComboBox15", 7}, {"RADCOM1", 3},
+        {"RADCOM3", 3},    {"RADCOM5", 3},   {"RADCOM7", 3},    {"READLG1", 2},     {"READLG3", 2},    {"READLG5", 2},
+        {"READLG7", 2},    {"ComboBox7", 5}, {"ComboBox14", 5}, {"ComboBox28", 2},  {"ComboBox29", 2},
     };
     for (const auto& [name, n] : sizes) s.listSizes[name] = n;
     return s;
@@ -37,13 +36,13 @@ RecordingSink PageSink()
 
 // Every control the full reply sets, with its value (lists as the index).
 const std::map<std::string, std::string> kFullResult = {
-    {"ComboBox18", "2"}, {"Beilv", "0.001"},    {"xishu2", "1.000"}, {"xishu3", "2.000"},  {"xishu4", "3.000"},
-    {"ComboBox6", "1"},  {"ComboBox16", "1"},   {"ComboBox17", "0"}, {"ComboBox34", "2"},  {"Edit1", "060"},
-    {"FAMOUT1", "0"},    {"FAMOUT3", "1"},      {"FAMOUT5", "2"},    {"FAMOUT7", "3"},     {"FAMOUT9", "4"},
-    {"GroupBox13", "1"}, {"ComboBox15", "5"},   {"RADCOM1", "1"},    {"READADR1", "03"},   {"READLG1", "0"},
-    {"RADCOM3", "2"},    {"READADR3", "07"},    {"READLG3", "1"},    {"RADCOM5", "0"},     {"READADR5", "00"},
-    {"READLG5", "0"},    {"RADCOM7", "1"},      {"READADR7", "99"},  {"READLG7", "1"},     {"ComboBox7", "3"},
-    {"ComboBox14", "3"}, {"ComboBox28", "1"},   {"Edit4", "01 03 00 02"}, {"ComboBox29", "0"}, {"Edit5", ""},
+    {"ComboBox18", "2"}, {"Beilv", "0.001"},  {"xishu2", "1.000"},      {"xishu3", "2.000"}, {"xishu4", "3.000"},
+    {"ComboBox6", "1"},  {"ComboBox16", "1"}, {"ComboBox17", "0"},      {"ComboBox34", "2"}, {"Edit1", "060"},
+    {"FAMOUT1", "0"},    {"FAMOUT3", "1"},    {"FAMOUT5", "2"},         {"FAMOUT7", "3"},    {"FAMOUT9", "4"},
+    {"GroupBox13", "1"}, {"ComboBox15", "5"}, {"RADCOM1", "1"},         {"READADR1", "03"},  {"READLG1", "0"},
+    {"RADCOM3", "2"},    {"READADR3", "07"},  {"READLG3", "1"},         {"RADCOM5", "0"},    {"READADR5", "00"},
+    {"READLG5", "0"},    {"RADCOM7", "1"},    {"READADR7", "99"},       {"READLG7", "1"},    {"ComboBox7", "3"},
+    {"ComboBox14", "3"}, {"ComboBox28", "1"}, {"Edit4", "01 03 00 02"}, {"ComboBox29", "0"}, {"Edit5", ""},
 };
 
 // The final value of every control the decoder wrote.
@@ -91,7 +90,7 @@ TEST(DeviceDecoder, MeterTypeDecidesTheCustomGroup)
         {"HART2:1,1,07,6,060#", 0, 7, false},
         {"HART2:1,1,20,6,060#", 0, -1, false},  // not a meter type
         {"HART2:1,1,00,6,060#", 3, 0, true},
-        {"", 0, 0, true},    // no polling section: the type shown decides
+        {"", 0, 0, true},  // no polling section: the type shown decides
         {"", 5, 5, false},
         {"", -1, -1, false},
     };
@@ -117,11 +116,15 @@ TEST(DeviceDecoder, DigitsOutsideTheirLists)
         int index;
     };
     const Row rows[] = {
-        {"QQ HART0:1,1,00,4,060", "ComboBox34", 0}, {"QQ HART0:1,1,00,9,060", "ComboBox34", 5},
+        {"QQ HART0:1,1,00,4,060", "ComboBox34", 0},
+        {"QQ HART0:1,1,00,9,060", "ComboBox34", 5},
         {"QQ HART0:1,1,00,3,060", "ComboBox34", -1},
-        {"QQ HART0:1,7,00,5,060", "ComboBox16", -1}, {"QQ HART0:1,1,19,5,060", "ComboBox17", 19},
-        {"QQ HART0:1,1,00,5,060 ZDY0:3,", "ComboBox15", 0}, {"QQ HART0:1,1,00,5,060 ZDY0:9,", "ComboBox15", 6},
-        {"QQ HART0:1,1,00,5,060 ZDY0:2,", "ComboBox15", -1}, {"QQ DFO1:29999", "FAMOUT3", -1},
+        {"QQ HART0:1,7,00,5,060", "ComboBox16", -1},
+        {"QQ HART0:1,1,19,5,060", "ComboBox17", 19},
+        {"QQ HART0:1,1,00,5,060 ZDY0:3,", "ComboBox15", 0},
+        {"QQ HART0:1,1,00,5,060 ZDY0:9,", "ComboBox15", 6},
+        {"QQ HART0:1,1,00,5,060 ZDY0:2,", "ComboBox15", -1},
+        {"QQ DFO1:29999", "FAMOUT3", -1},
     };
     for (const auto& r : rows) {
         RecordingSink s = PageSink();

@@ -35,7 +35,8 @@ TEST(MonitoringSet, FrameCarriesFlagCountAndRawBytes)
         {1, false, "01 03 00 00 00 0A", "QQS#WCAD01:0<06," + Raw({0x01, 0x03, 0x00, 0x00, 0x00, 0x0A})},
         {5, true, "FF", "QQS#WCAD05:1<01," + Raw({0xFF})},
         {6, false, "00 11 22 33 44 55 66 77 88 99 AA BB CC DD",
-         "QQS#WCAD06:0<14," + Raw({0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD})},
+         "QQS#WCAD06:0<14," +
+             Raw({0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD})},
         // Fifteen pairs: the fifteenth is beyond the limit and ignored.
         {3, true, "01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F",
          "QQS#WCAD03:1<14," + Raw({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14})},
@@ -62,7 +63,7 @@ TEST(MonitoringSet, RefusalComesBackAsMessage)
         const char* message;
     };
     const Row rows[] = {
-        {"", "NO SPACK"}, {"10-20", "NO SPACK"}, {"1", "NO SPACK"},
+        {"", "NO SPACK"},         {"10-20", "NO SPACK"},    {"1", "NO SPACK"},
         {"1g 20", "Data eeore!"}, {"10 2a", "Data eeore!"}, {"10 +0", "Data eeore!"},
     };
     for (const auto& r : rows) {
@@ -98,16 +99,20 @@ TEST(MonitoringDecoder, FillsTheSlotTheReplyNames)
         Writes writes;
     };
     const Row rows[] = {
-        {"slot 2 named, whatever was queried", "RCAD2:1<03,01 03 00",
+        {"slot 2 named, whatever was queried",
+         "RCAD2:1<03,01 03 00",
          {"SetChecked ONECHECK02 1", "SetText ONECMAD02 01 03 00"}},
         {"slot 5 unchecked", "QQQ#RCAD05#RCAD5:0<01,FF\r\n", {"SetChecked RUNCHEAK1 0", "SetText RUNCAMD1 FF"}},
         {"count 00 empties the edit", "RCAD6:1<00,", {"SetChecked RUNCHEAK2 1", "SetText RUNCAMD2 "}},
         {"count 00 with nothing after it", "RCAD4:0<00", {"SetChecked ONECHECK04 0", "SetText ONECMAD04 "}},
         {"any flag but '1' is unchecked", "RCAD3:Y<01,AB", {"SetChecked ONECHECK03 0", "SetText ONECMAD03 AB"}},
-        {"text after the counted bytes is ignored", "RCAD1:1<01,AB CD#", {"SetChecked ONECHECK01 1", "SetText ONECMAD01 AB"}},
-        {"offsets 7 and 10 are not looked at", "RCAD1:1x02yAB CD", {"SetChecked ONECHECK01 1", "SetText ONECMAD01 AB CD"}},
-        {"first occurrence only", "RCAD3:1<01,AB RCAD4:1<01,CD",
-         {"SetChecked ONECHECK03 1", "SetText ONECMAD03 AB"}},
+        {"text after the counted bytes is ignored",
+         "RCAD1:1<01,AB CD#",
+         {"SetChecked ONECHECK01 1", "SetText ONECMAD01 AB"}},
+        {"offsets 7 and 10 are not looked at",
+         "RCAD1:1x02yAB CD",
+         {"SetChecked ONECHECK01 1", "SetText ONECMAD01 AB CD"}},
+        {"first occurrence only", "RCAD3:1<01,AB RCAD4:1<01,CD", {"SetChecked ONECHECK03 1", "SetText ONECMAD03 AB"}},
         {"slot 0 changes nothing", "RCAD0:1<01,AB", {}},
         {"slot 9 changes nothing", "RCAD9:1<01,AB", {}},
         {"a later valid key is not searched for", "RCAD7:1<01,AB RCAD1:1<01,CD", {}},

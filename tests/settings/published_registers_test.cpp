@@ -98,7 +98,8 @@ TEST(PublishedRegistersDevice, CodesNamesAndAddresses)
     EXPECT_EQ(values[1].RawText(), "0000 C020");
     // Registers missing from a short reply decode to nothing rather than to
     // a neighbour's bytes.
-    const auto cut = ortiva::DecodeDevice(0, std::span(regs, 4), {kFloatAbcd, kFloatCdab, kFloatAbcd, kFloatAbcd, kFloatAbcd});
+    const auto cut =
+        ortiva::DecodeDevice(0, std::span(regs, 4), {kFloatAbcd, kFloatCdab, kFloatAbcd, kFloatAbcd, kFloatAbcd});
     EXPECT_EQ(cut[1].Text(), "-2.5");
     EXPECT_EQ(cut[2].Text(), "NaN");
 }

@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "crc16.h"
+#include "device_commands.h"
 #include "hart_frames.h"
 #include "modbus_reply.h"
 #include "modbus_test.h"
+#include "monitoring.h"
 #include "reply_judge.h"
 #include "system_commands.h"
-#include "device_commands.h"
-#include "monitoring.h"
 
 namespace ortiva {
 namespace {
@@ -79,8 +79,8 @@ TEST(ReplyJudge, EndsEachReplyAtItsEnd)
         {"firmware cut short", CommunicationQueryCommand(), B("QV:V2.1,SN:1234"), ReplyEnd::Incomplete},
         {"system", SystemParametersQueryCommand(), kNoise + B(system), ReplyEnd::Complete},
         {"system without its last '#'", SystemParametersQueryCommand(), Cut(B(system)), ReplyEnd::Incomplete},
-        {"system: AADR is not ADR", SystemParametersQueryCommand(), B("QX#BA1:30#BA2:30#MD:1#XY1:0#XY2:0#JTM:100#AADR:40001,40001#"),
-         ReplyEnd::Incomplete},
+        {"system: AADR is not ADR", SystemParametersQueryCommand(),
+         B("QX#BA1:30#BA2:30#MD:1#XY1:0#XY2:0#JTM:100#AADR:40001,40001#"), ReplyEnd::Incomplete},
         {"query refused", SystemParametersQueryCommand(), B("QQQ#ERR#"), ReplyEnd::Complete},
         {"device", ModbusParamsQueryCommand(2), B(device2 + device2Rest), ReplyEnd::Complete},
         {"device, late sections after noise", ModbusParamsQueryCommand(2),

@@ -14,8 +14,7 @@ using testing::HartFrame;
 size_t LastPreamble(const Bytes& reply, uint8_t delimiter)
 {
     for (size_t k = 0; k + 1 < reply.size(); ++k)
-        if (reply[k] == 0xFF && reply[k + 1] == delimiter)
-            return k;
+        if (reply[k] == 0xFF && reply[k + 1] == delimiter) return k;
     return std::string::npos;
 }
 
@@ -23,8 +22,7 @@ size_t LastPreamble(const Bytes& reply, uint8_t delimiter)
 void ExpectChecksum(const Bytes& reply, size_t k)
 {
     uint8_t x = 0;
-    for (size_t i = k + 1; i + 1 < reply.size(); ++i)
-        x ^= reply[i];
+    for (size_t i = k + 1; i + 1 < reply.size(); ++i) x ^= reply[i];
     EXPECT_EQ(reply.back(), x);
 }
 
@@ -32,8 +30,14 @@ Bytes Identity(uint8_t address) { return HartFrame(7, {0x02, address, 0x00, 0x00
 
 Bytes Long(const HartInstrument& dev, uint8_t command, Bytes data = {}, bool master = true)
 {
-    Bytes body{0x82, static_cast<uint8_t>((master ? 0x80 : 0) | (dev.manufacturerId & 0x3F)), dev.deviceType,
-               dev.deviceId[0], dev.deviceId[1], dev.deviceId[2], command, static_cast<uint8_t>(data.size())};
+    Bytes body{0x82,
+               static_cast<uint8_t>((master ? 0x80 : 0) | (dev.manufacturerId & 0x3F)),
+               dev.deviceType,
+               dev.deviceId[0],
+               dev.deviceId[1],
+               dev.deviceId[2],
+               command,
+               static_cast<uint8_t>(data.size())};
     body.insert(body.end(), data.begin(), data.end());
     return HartFrame(7, body);
 }
@@ -69,14 +73,14 @@ TEST(SimHart, FramesNotForThisInstrumentAreIgnored)
     HartInstrument other = m.hart;
     other.deviceId[2] ^= 0x01;
     const Bytes ignored[] = {
-        Identity(0x83),                                   // another polling address
+        Identity(0x83),  // another polling address
         bad_checksum,
-        HartFrame(7, {0x02, 0x80, 0x03, 0x00}),           // command 3 needs the long address
-        Long(other, 3),                                   // another unique identifier
+        HartFrame(7, {0x02, 0x80, 0x03, 0x00}),              // command 3 needs the long address
+        Long(other, 3),                                      // another unique identifier
         HartFrame(7, {0x82, 0x80, 0, 0, 0, 0, 0x03, 0x00}),  // a zero identifier
-        HartFrame(7, {0x06, 0x80, 0x00, 0x00}),           // a slave's frame
-        Bytes{0x02, 0x80, 0x00, 0x00, 0x82},              // no preamble
-        Bytes{0xFF, 0xFF, 0x02, 0x80, 0x00, 0x05, 0x01},  // ends before its data
+        HartFrame(7, {0x06, 0x80, 0x00, 0x00}),              // a slave's frame
+        Bytes{0x02, 0x80, 0x00, 0x00, 0x82},                 // no preamble
+        Bytes{0xFF, 0xFF, 0x02, 0x80, 0x00, 0x05, 0x01},     // ends before its data
     };
     for (const Bytes& frame : ignored) {
         SCOPED_TRACE(HexDump(frame));
@@ -95,7 +99,7 @@ TEST(SimHart, VariablesReplyCarriesCurrentUnitsAndValues)
         ASSERT_NE(k, std::string::npos);
         EXPECT_EQ(reply[k + 2], m.hart.manufacturerId & 0x3F);  // no master bit asked, none returned
         EXPECT_EQ(reply[k + 7], 3);
-        EXPECT_EQ(reply[k + 8], 6 + 5 * vars);  // 11, 16, 21, 26
+        EXPECT_EQ(reply[k + 8], 6 + 5 * vars);           // 11, 16, 21, 26
         ASSERT_EQ(reply.size(), k + 10 + reply[k + 8]);  // header, data, checksum
         const auto current = FloatBytes(m.hart.loopCurrent);
         EXPECT_TRUE(std::equal(current.begin(), current.end(), reply.begin() + static_cast<long>(k) + 11));

@@ -10,8 +10,12 @@ namespace {
 
 Bytes Request(uint8_t slave, uint8_t function, uint16_t start, uint16_t count)
 {
-    Bytes r{slave, function, static_cast<uint8_t>(start >> 8), static_cast<uint8_t>(start),
-            static_cast<uint8_t>(count >> 8), static_cast<uint8_t>(count)};
+    Bytes r{slave,
+            function,
+            static_cast<uint8_t>(start >> 8),
+            static_cast<uint8_t>(start),
+            static_cast<uint8_t>(count >> 8),
+            static_cast<uint8_t>(count)};
     AppendModbusCrc(r);
     return r;
 }
@@ -72,13 +76,29 @@ TEST(SimModbus, RegistersFollowTheDevicesFormatsAndTheCoefficientMode)
     };
     // Device 2 reads 12 mA, 21.5, 22.5 and the two variables given.
     const Case cases[] = {
-        {"every format", "01234", "2,0.500", 23.5f, 24.5f,
+        {"every format",
+         "01234",
+         "2,0.500",
+         23.5f,
+         24.5f,
          {0x4140, 0x0000, 0x0000, 0x412C, 0x0000, 0x0017, 0x0018, 0x0000, 0x0019, 0x0000}},
-        {"signs", "00034", "0,0.001", -3.0f, -7.4f,
+        {"signs",
+         "00034",
+         "0,0.001",
+         -3.0f,
+         -7.4f,
          {0x4140, 0x0000, 0x41AC, 0x0000, 0x41B4, 0x0000, 0x0000, 0x0000, 0x0007, 0x0000}},
-        {"m3/s to m3/h", "00000", "1,0.001", 1.0f, 1.0f,
+        {"m3/s to m3/h",
+         "00000",
+         "1,0.001",
+         1.0f,
+         1.0f,
          {0x4140, 0x0000, 0x4797, 0x2C00, 0x41B4, 0x0000, 0x3F80, 0x0000, 0x3F80, 0x0000}},
-        {"coefficient x 100 rounded", "02000", "3,0.500", 1.0f, 1.0f,
+        {"coefficient x 100 rounded",
+         "02000",
+         "3,0.500",
+         1.0f,
+         1.0f,
          {0x4140, 0x0000, 0x0000, 0x0433, 0x41B4, 0x0000, 0x3F80, 0x0000, 0x3F80, 0x0000}},
     };
     for (const Case& c : cases) {

@@ -22,10 +22,8 @@ std::string Ask(Module& m, std::string_view request) { return ToText(m.Handle(Re
 std::string Snapshot(Module& m)
 {
     std::string all = Ask(m, "QQQ#QV#") + Ask(m, "QQQ#QX#");
-    for (char d = '0'; d <= '4'; ++d)
-        all += Ask(m, std::string("QQQ#QQ") + d + "#");
-    for (char s = '1'; s <= '6'; ++s)
-        all += Ask(m, std::string("QQQ#RCAD0") + s + "#");
+    for (char d = '0'; d <= '4'; ++d) all += Ask(m, std::string("QQQ#QQ") + d + "#");
+    for (char s = '1'; s <= '6'; ++s) all += Ask(m, std::string("QQQ#RCAD0") + s + "#");
     return all;
 }
 
@@ -48,11 +46,16 @@ TEST(SimSystem, EachSetIsReadBackWhereTheSystemDecoderLooks)
         const char* expected;
     };
     const Case cases[] = {
-        {"QQS#BA1:72#", "BA1:", 4, "72"},      {"QQS#BA2:51#", "BA2:", 4, "51"},
-        {"QQS#MD:4#", "MD:", 3, "4"},          {"QQS#ADR:247#", "ADR:", 4, "247"},
-        {"QQS#ADR:000#", "ADR:", 4, "000"},    {"QQS#XY1:0#", "XY1:", 4, "0"},
-        {"QQS#XY2:5#", "XY2:", 4, "5"},        {"QQS#JTM:050#", "JTM:", 4, "050"},
-        {"QQS#AADR:40001#", "AADR", 5, "40001"}, {"QQS#BADR:00200#", "AADR", 11, "00200"},
+        {"QQS#BA1:72#", "BA1:", 4, "72"},
+        {"QQS#BA2:51#", "BA2:", 4, "51"},
+        {"QQS#MD:4#", "MD:", 3, "4"},
+        {"QQS#ADR:247#", "ADR:", 4, "247"},
+        {"QQS#ADR:000#", "ADR:", 4, "000"},
+        {"QQS#XY1:0#", "XY1:", 4, "0"},
+        {"QQS#XY2:5#", "XY2:", 4, "5"},
+        {"QQS#JTM:050#", "JTM:", 4, "050"},
+        {"QQS#AADR:40001#", "AADR", 5, "40001"},
+        {"QQS#BADR:00200#", "AADR", 11, "00200"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.set);
@@ -69,19 +72,45 @@ TEST(SimSystem, EachSetIsReadBackWhereTheSystemDecoderLooks)
 TEST(SimSystem, RefusedCommandsChangeNothing)
 {
     const std::string refused[] = {
-        "QQS#MD:/#",            // list without a selection
-        "QQS#MD:5#",            "QQS#BA1:82#",     "QQS#BA1:3#",       "QQS#BA2:33#",
-        "QQS#ADR:248#",         "QQS#ADR:1#",      "QQS#ADR:001",      "QQS#XY1:6#",
-        "QQS#JTM:05a#",         "QQS#AADR:4000#",  "QQS#YB:3#",        "QQS#RESET:1#",
-        "QQS#HART5:1,1,05,5,060#", "QQS#HART0:1,1,20,5,060#", "QQS#HART0:1,1,05,3,060#",
-        "QQS#HART0:1,1,0/,5,060#", "QQS#HART0:1;1,05,5,060#", "QQS#DFOT0:20000#", "QQS#DFOT0:0000#",
-        "QQS#FMW:4,0.001#",     "QQS#FMW:1,0.01#", "QQS#FMU:1.000,1.000#",
-        "QQS#MDBS0:2,1030,0000,0000,0000#", "QQS#MDBS0:8,3030,0000,0000,0000#",
-        "QQS#MDBS0:8,1030,0000,0000,000#",  "QQS#NOPE:1#",
+        "QQS#MD:/#",  // list without a selection
+        "QQS#MD:5#",
+        "QQS#BA1:82#",
+        "QQS#BA1:3#",
+        "QQS#BA2:33#",
+        "QQS#ADR:248#",
+        "QQS#ADR:1#",
+        "QQS#ADR:001",
+        "QQS#XY1:6#",
+        "QQS#JTM:05a#",
+        "QQS#AADR:4000#",
+        "QQS#YB:3#",
+        "QQS#RESET:1#",
+        "QQS#HART5:1,1,05,5,060#",
+        "QQS#HART0:1,1,20,5,060#",
+        "QQS#HART0:1,1,05,3,060#",
+        "QQS#HART0:1,1,0/,5,060#",
+        "QQS#HART0:1;1,05,5,060#",
+        "QQS#DFOT0:20000#",
+        "QQS#DFOT0:0000#",
+        "QQS#FMW:4,0.001#",
+        "QQS#FMW:1,0.01#",
+        "QQS#FMU:1.000,1.000#",
+        "QQS#MDBS0:2,1030,0000,0000,0000#",
+        "QQS#MDBS0:8,3030,0000,0000,0000#",
+        "QQS#MDBS0:8,1030,0000,0000,000#",
+        "QQS#NOPE:1#",
         // byte lists whose count disagrees, or for no such device, command or slot
-        std::string("QQS#CAMD01:1<03,\x01\x02", 18), std::string("QQS#CAMD01:1<01,\x01\x02", 18),
-        "QQS#CAMD01:1<15,123456789012345", "QQS#CAMD03:1<00,", "QQS#CAMD51:1<00,", "QQS#CAMD01:/<00,",
-        "QQS#WCAD07:1<00,", "QQS#WCAD11:1<00,", "QQQ#QQ5#", "QQQ#RCAD07#", "QQQ#QX",
+        std::string("QQS#CAMD01:1<03,\x01\x02", 18),
+        std::string("QQS#CAMD01:1<01,\x01\x02", 18),
+        "QQS#CAMD01:1<15,123456789012345",
+        "QQS#CAMD03:1<00,",
+        "QQS#CAMD51:1<00,",
+        "QQS#CAMD01:/<00,",
+        "QQS#WCAD07:1<00,",
+        "QQS#WCAD11:1<00,",
+        "QQQ#QQ5#",
+        "QQQ#RCAD07#",
+        "QQQ#QX",
     };
     for (const std::string& request : refused) {
         SCOPED_TRACE(request);
@@ -135,14 +164,36 @@ struct DeviceField {
 
 // Device 2's fields as the device decoder reads them.
 const DeviceField kDeviceTwoFields[] = {
-    {"FMW:", 4, "3"},        {"FMW:", 6, "0.125"},   {"FMU:", 4, "2.500"},   {"FMU:", 10, "0.750"},
-    {"FMU:", 16, "#1:ab"},   {"HART?:", 6, "1"},     {"HART?:", 8, "0"},     {"HART?:", 10, "07"},
-    {"HART?:", 13, "9"},     {"HART?:", 15, "123"},  {"DFO?:", 5, "13421"},  {"ZDY?:", 5, "9"},
-    {"ZDY?:", 7, "1"},       {"ZDY?:", 8, "03"},     {"ZDY?:", 10, "0"},     {"ZDY?:", 12, "2"},
-    {"ZDY?:", 13, "99"},     {"ZDY?:", 15, "1"},     {"ZDY?:", 17, "0"},     {"ZDY?:", 18, "00"},
-    {"ZDY?:", 20, "1"},      {"ZDY?:", 22, "1"},     {"ZDY?:", 23, "45"},    {"ZDY?:", 25, "0"},
-    {"MD:", 3, "0"},         {"CAMD?1:", 7, "1"},    {"CAMD?1:", 9, "04"},   {"CAMD?1:", 12, "01 03 00 02"},
-    {"CAMD?2:", 7, "0"},     {"CAMD?2:", 9, "14"},
+    {"FMW:", 4, "3"},
+    {"FMW:", 6, "0.125"},
+    {"FMU:", 4, "2.500"},
+    {"FMU:", 10, "0.750"},
+    {"FMU:", 16, "#1:ab"},
+    {"HART?:", 6, "1"},
+    {"HART?:", 8, "0"},
+    {"HART?:", 10, "07"},
+    {"HART?:", 13, "9"},
+    {"HART?:", 15, "123"},
+    {"DFO?:", 5, "13421"},
+    {"ZDY?:", 5, "9"},
+    {"ZDY?:", 7, "1"},
+    {"ZDY?:", 8, "03"},
+    {"ZDY?:", 10, "0"},
+    {"ZDY?:", 12, "2"},
+    {"ZDY?:", 13, "99"},
+    {"ZDY?:", 15, "1"},
+    {"ZDY?:", 17, "0"},
+    {"ZDY?:", 18, "00"},
+    {"ZDY?:", 20, "1"},
+    {"ZDY?:", 22, "1"},
+    {"ZDY?:", 23, "45"},
+    {"ZDY?:", 25, "0"},
+    {"MD:", 3, "0"},
+    {"CAMD?1:", 7, "1"},
+    {"CAMD?1:", 9, "04"},
+    {"CAMD?1:", 12, "01 03 00 02"},
+    {"CAMD?2:", 7, "0"},
+    {"CAMD?2:", 9, "14"},
     {"CAMD?2:", 12, "FF 23 51 51 3A 23 00 01 02 03 04 05 06 07"},
 };
 
@@ -190,8 +241,7 @@ TEST(SimDevice, ShapedRepliesForTheDecoder)
     m.options.lateSections = true;
     const Bytes late = m.Handle(Req("QQQ#QQ2#"));
     const std::string kept = Kept(late);
-    for (const char* key : {"FMW:", "FMU:", "HART?:", "DFO?:"})
-        EXPECT_NE(FindKey(kept, key), std::string::npos) << key;
+    for (const char* key : {"FMW:", "FMU:", "HART?:", "DFO?:"}) EXPECT_NE(FindKey(kept, key), std::string::npos) << key;
     for (const char* key : {"ZDY?:", "MD:", "CAMD?1:", "CAMD?2:"}) {
         EXPECT_EQ(FindKey(kept, key), std::string::npos) << key;
         EXPECT_NE(FindKey(ToText(late), key), std::string::npos) << key;
@@ -225,8 +275,7 @@ TEST(SimSlots, EachSlotIsReadBackWhereTheMonitoringDecoderLooks)
         {std::string("QQS#WCAD02:1<02,\x10\x20", 18), "QQQ#RCAD02#", "2", "1", "02", "10 20"},
         {"QQS#WCAD01:0<00,", "QQQ#RCAD01#", "1", "0", "00", ""},
         {std::string("QQS#WCAD06:1<03,\x01\x03\x00", 19), "QQQ#RCAD06#", "6", "1", "03", "01 03 00"},
-        {"QQS#WCAD05:1<14,ABCDEFGHIJKLMN", "QQQ#RCAD05#", "5", "1", "14",
-         "41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E"},
+        {"QQS#WCAD05:1<14,ABCDEFGHIJKLMN", "QQQ#RCAD05#", "5", "1", "14", "41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.query);

@@ -16,10 +16,8 @@ inline size_t FindKey(std::string_view text, std::string_view key)
 {
     for (size_t p = 0; p + key.size() <= text.size(); ++p) {
         bool match = true;
-        for (size_t i = 0; i < key.size() && match; ++i)
-            match = key[i] == '?' || key[i] == text[p + i];
-        if (match)
-            return p;
+        for (size_t i = 0; i < key.size() && match; ++i) match = key[i] == '?' || key[i] == text[p + i];
+        if (match) return p;
     }
     return std::string_view::npos;
 }
@@ -29,18 +27,13 @@ inline size_t FindKey(std::string_view text, std::string_view key)
 inline std::string Field(std::string_view text, std::string_view key, size_t offset, size_t count = 1)
 {
     const size_t p = FindKey(text, key);
-    if (p == std::string_view::npos)
-        return "<no key>";
-    if (p + offset + count > text.size())
-        return "<short>";
+    if (p == std::string_view::npos) return "<no key>";
+    if (p + offset + count > text.size()) return "<short>";
     return std::string(text.substr(p + offset, count));
 }
 
 // What the tool keeps of a reply: its first 255 characters.
-inline std::string Kept(const Bytes& reply)
-{
-    return ToText(reply).substr(0, 255);
-}
+inline std::string Kept(const Bytes& reply) { return ToText(reply).substr(0, 255); }
 
 inline Bytes Req(std::string_view text) { return ToBytes(text); }
 
@@ -50,8 +43,7 @@ inline Bytes HartFrame(int preambles, Bytes body)
 {
     Bytes frame(static_cast<size_t>(preambles), 0xFF);
     uint8_t x = 0;
-    for (uint8_t b : body)
-        x ^= b;
+    for (uint8_t b : body) x ^= b;
     frame.insert(frame.end(), body.begin(), body.end());
     frame.push_back(x);
     return frame;

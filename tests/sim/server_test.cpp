@@ -35,8 +35,7 @@ public:
     }
     ~Port()
     {
-        if (fd_ >= 0)
-            ::close(fd_);
+        if (fd_ >= 0) ::close(fd_);
     }
     bool ok() const { return fd_ >= 0; }
     int fd() const { return fd_; }
@@ -48,12 +47,10 @@ public:
         const auto until = std::chrono::steady_clock::now() + kSafety;
         while (got.size() < count && std::chrono::steady_clock::now() < until) {
             pollfd p{fd_, POLLIN, 0};
-            if (::poll(&p, 1, 100) <= 0)
-                continue;
+            if (::poll(&p, 1, 100) <= 0) continue;
             uint8_t buf[256];
             const ssize_t n = ::read(fd_, buf, std::min(sizeof buf, count - got.size()));
-            if (n > 0)
-                got.insert(got.end(), buf, buf + n);
+            if (n > 0) got.insert(got.end(), buf, buf + n);
         }
         return got;
     }
@@ -67,8 +64,7 @@ Bytes Expected(std::initializer_list<std::string_view> requests)
 {
     Module m;
     Bytes last;
-    for (std::string_view r : requests)
-        last = m.Handle(Req(r));
+    for (std::string_view r : requests) last = m.Handle(Req(r));
     return last;
 }
 

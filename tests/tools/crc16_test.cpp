@@ -81,11 +81,7 @@ TEST(Crc16, CoversUpToTheLastIndexAndNeverPastTheFrame)
         uint16_t crc;
     };
     const Row rows[] = {
-        {5, 0xCDC5},
-        {-1, 0xFFFF},
-        {7, BitwiseCrc(frame)},
-        {500, BitwiseCrc(frame)},
-        {0, BitwiseCrc({0x01})},
+        {5, 0xCDC5}, {-1, 0xFFFF}, {7, BitwiseCrc(frame)}, {500, BitwiseCrc(frame)}, {0, BitwiseCrc({0x01})},
     };
     for (const auto& r : rows) {
         Crc16 c{0x12, 0x34};  // leftovers of an earlier run do not count

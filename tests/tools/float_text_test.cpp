@@ -65,12 +65,12 @@ TEST(FloatText, CutToTheFieldWidth)
         // Integer digits never silently dropped: scientific with fewer digits.
         {B(0x4E, 0x6E, 0x6B, 0x28), 9, "1E9"},
         {B(0x4E, 0x6E, 0x6B, 0x28), 10, "1000000000"},
-        {B(0x7F, 0x7F, 0xFF, 0xFF), 10, "3.40282E38"},   // largest finite single
+        {B(0x7F, 0x7F, 0xFF, 0xFF), 10, "3.40282E38"},  // largest finite single
         {B(0x00, 0x00, 0x00, 0x01), 10, "1.4013E-45"},  // smallest subnormal
         {B(0x00, 0x00, 0x00, 0x01), 9, "1.401E-45"},
-        {B(0x38, 0xD1, 0xB7, 0x17), 10, "1E-4"},  // just below 1E-4: scientific, rounded to fit
+        {B(0x38, 0xD1, 0xB7, 0x17), 10, "1E-4"},        // just below 1E-4: scientific, rounded to fit
         {B(0x38, 0xD1, 0xB7, 0x18), 10, "0.00010000"},  // the next single up is at least 1E-4
-        {B(0x58, 0x63, 0x5F, 0xA9), 10, "1E15"},  // 1E15 as a single rounds to 999999986991104
+        {B(0x58, 0x63, 0x5F, 0xA9), 10, "1E15"},        // 1E15 as a single rounds to 999999986991104
         // Narrower than "NAN"/"-INF": cut, there are no digits to shorten.
         {B(0x7F, 0x80, 0x00, 0x63), 1, "N"},
         {B(0xFF, 0x80, 0x00, 0x00), 3, "-IN"},

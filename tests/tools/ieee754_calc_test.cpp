@@ -18,11 +18,11 @@ TEST(Ieee754Calculator, AcceptedTexts)
         {"3F 8C CC CD", ".", "1.10000002"},
         {"C2 F6 E9 79", ".", "-123.45600"},
         {"00 00 00 00", ".", "0"},
-        {"41 20", ".", "10"},              // missing bytes are 0x00
+        {"41 20", ".", "10"},  // missing bytes are 0x00
         {"41", ".", "8"},
-        {"41 20 00 00 55", ".", "10"},     // a fifth byte is checked, not used
+        {"41 20 00 00 55", ".", "10"},  // a fifth byte is checked, not used
         {"41 20 00 00 55 66 77", ".", "10"},
-        {"7F C0 00 00", ".", "NAN"},       // no special case for a first byte 0x7F
+        {"7F C0 00 00", ".", "NAN"},  // no special case for a first byte 0x7F
         {"7F 80 00 00", ".", "INF"},
         {"FF C0 00 00", ".", "-NAN"},
         {"FF 80 00 00", ".", "-INF"},

@@ -14,8 +14,8 @@ TEST(ModbusTestRequest, BuiltFromTheThreeEdits)
 {
     struct Row {
         const char *slave, *start, *count;
-        std::vector<uint8_t> body;   // bytes 1 to 6
-        const char* echo;            // nullptr: CRC checked against the body only
+        std::vector<uint8_t> body;  // bytes 1 to 6
+        const char* echo;           // nullptr: CRC checked against the body only
     };
     const Row rows[] = {
         {"001", "00", "10", {0x01, 0x03, 0x00, 0x00, 0x00, 0x0A}, "01 03 00 00 00 0A C5 CD "},
