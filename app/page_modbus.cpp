@@ -22,6 +22,9 @@ QStringList Formats(size_t list)  // FAMOUT1, FAMOUT3, then the other three
 void TForm1::BuildModbusPage()
 {
     QWidget* page = Page(DESIGN(TabSheet3), PageControl1, QStringLiteral("MODBUS Parameter Configuration"));
+    // Lists that several fields share, built once per window.
+    const QStringList otherFormats = Formats(2);
+    const QStringList openFlags = Items(ortiva::kOpenFlagItems);
 
     // ---- The selected device: polling parameters, register map, formats.
     Group(DESIGN(GroupBox3), page, QString());
@@ -79,9 +82,9 @@ void TForm1::BuildModbusPage()
         Label(DESIGN(Label29), b, QStringLiteral("40009:"));
         List(DESIGN(FAMOUT1), b, Formats(0), 0, 0);
         List(DESIGN(FAMOUT3), b, Formats(1), 0, 0);
-        List(DESIGN(FAMOUT5), b, Formats(2), 0, 0);
-        List(DESIGN(FAMOUT7), b, Formats(2), 0, 0);
-        List(DESIGN(FAMOUT9), b, Formats(2), 0, 0);
+        List(DESIGN(FAMOUT5), b, otherFormats, 0, 0);
+        List(DESIGN(FAMOUT7), b, otherFormats, 0, 0);
+        List(DESIGN(FAMOUT9), b, otherFormats, 0, 0);
         Button(DESIGN(Button21), b, QStringLiteral("Set"));
         Describe(Button21, QStringLiteral("Set the device's output formats"));
         Label(DESIGN(HLabel1), b, QStringLiteral("00000"));
@@ -133,11 +136,11 @@ void TForm1::BuildModbusPage()
         QWidget* b = GroupBox13;
         QGridLayout* g = Grid(b);
         Label(DESIGN(Label9), b, QStringLiteral("Read Meter Command 1:"));
-        List(DESIGN(ComboBox28), b, Items(ortiva::kOpenFlagItems), 0, 0);
+        List(DESIGN(ComboBox28), b, openFlags, 0, 0);
         Edit(DESIGN(Edit4), b, QString(), 0);
         Button(DESIGN(Button17), b, QStringLiteral("Set"));
         Label(DESIGN(Label10), b, QStringLiteral("Read Meter Command 2:"));
-        List(DESIGN(ComboBox29), b, Items(ortiva::kOpenFlagItems), 0, 0);
+        List(DESIGN(ComboBox29), b, openFlags, 0, 0);
         Edit(DESIGN(Edit5), b, QString(), 0);
         Button(DESIGN(Button18), b, QStringLiteral("Set"));
         Buddy(Label9, Edit4);

@@ -14,6 +14,10 @@ using namespace ortiva::build;
 void TForm1::BuildSystemPage()
 {
     QWidget* page = Page(DESIGN(TabSheet1), PageControl1, QStringLiteral("System Parameter"));
+    // Lists that several fields share, built once per window.
+    const QStringList parities = Items(ortiva::kParityItems);
+    const QStringList moduleBauds = Items(ortiva::kModuleBaudItems);
+    const QStringList returnTimes = Items(ortiva::kReturnTimeItems);
 
     // The PC's own port; used only when it is opened.
     Group(DESIGN(GroupBox1), page, QStringLiteral("Serial Parameters"));
@@ -34,7 +38,7 @@ void TForm1::BuildSystemPage()
         TypableList(DESIGN(ComboBox11), GroupBox1,
                     Items({"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"}), 3, 7);
         Label(DESIGN(Label25), GroupBox1, QStringLiteral("Parity:"));
-        TypableList(DESIGN(ComboBox10), GroupBox1, Items(ortiva::kParityItems), 0, 5);
+        TypableList(DESIGN(ComboBox10), GroupBox1, parities, 0, 5);
         Button(DESIGN(Button1), GroupBox1, QStringLiteral("Open"));
         Button(DESIGN(Button6), GroupBox1, QStringLiteral("Communication Query"));
         Buddy(Label14, SPREALCOM);
@@ -59,9 +63,9 @@ void TForm1::BuildSystemPage()
     Group(DESIGN(GroupBox4), page, QStringLiteral("RS232 / RS485A Serial Port Parameters"));
     {
         Label(DESIGN(Label17), GroupBox4, QStringLiteral("Baud:"));
-        List(DESIGN(ComboBox2), GroupBox4, Items(ortiva::kModuleBaudItems), 3, 7);
+        List(DESIGN(ComboBox2), GroupBox4, moduleBauds, 3, 7);
         Label(DESIGN(Label18), GroupBox4, QStringLiteral("Parity:"));
-        List(DESIGN(ComboBox4), GroupBox4, Items(ortiva::kParityItems), 0, 5);
+        List(DESIGN(ComboBox4), GroupBox4, parities, 0, 5);
         Button(DESIGN(Button5), GroupBox4, QStringLiteral("Set"));
         Buddy(Label17, ComboBox2);
         Buddy(Label18, ComboBox4);
@@ -71,9 +75,9 @@ void TForm1::BuildSystemPage()
     Group(DESIGN(GroupBox18), page, QStringLiteral("RS485B Serial Port Parameters"));
     {
         Label(DESIGN(Label54), GroupBox18, QStringLiteral("Baud:"));
-        List(DESIGN(ComboBox8), GroupBox18, Items(ortiva::kModuleBaudItems), 3, 7);
+        List(DESIGN(ComboBox8), GroupBox18, moduleBauds, 3, 7);
         Label(DESIGN(Label56), GroupBox18, QStringLiteral("Parity:"));
-        List(DESIGN(ComboBox9), GroupBox18, Items(ortiva::kParityItems), 0, 5);
+        List(DESIGN(ComboBox9), GroupBox18, parities, 0, 5);
         Button(DESIGN(Button9), GroupBox18, QStringLiteral("Set"));
         Buddy(Label54, ComboBox8);
         Buddy(Label56, ComboBox9);
@@ -147,10 +151,10 @@ void TForm1::BuildSystemPage()
     {
         QGridLayout* g = Grid(GroupBox2);
         Label(DESIGN(Label32), GroupBox2, QStringLiteral("RS485A Data Return Time:"));
-        List(DESIGN(RS485ADY), GroupBox2, Items(ortiva::kReturnTimeItems), 3, 8);
+        List(DESIGN(RS485ADY), GroupBox2, returnTimes, 3, 8);
         Button(DESIGN(Button15), GroupBox2, QStringLiteral("Set"));
         Label(DESIGN(Label4), GroupBox2, QStringLiteral("RS485B Data Return Time:"));
-        List(DESIGN(RS485BDY), GroupBox2, Items(ortiva::kReturnTimeItems), 3, 8);
+        List(DESIGN(RS485BDY), GroupBox2, returnTimes, 3, 8);
         Button(DESIGN(Button33), GroupBox2, QStringLiteral("Set"));
         Buddy(Label32, RS485ADY);
         Buddy(Label4, RS485BDY);
